@@ -1,0 +1,213 @@
+#include "tests/doubles/recording_host.h"
+#include "plugin/tesselin.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+
+RecordingHost *CurrentHost;
+
+namespace {
+std::string Number(double value)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+std::string ViewName(const ViewRecord *view)
+{
+    if (view == &CanvasView)
+        return "CanvasView";
+    if (view == &SceneView)
+        return "SceneView";
+    return view ? "view" : "none";
+}
+
+template <typename... Parts> void Record(const char *name, Parts... parts)
+{
+    std::string text = std::string(name) + "(";
+    int i = 0;
+    ((text += (i++ ? ", " : "") + std::string(parts)), ...);
+    CurrentHost->calls.push_back(text + ")");
+}
+
+std::string Hex(COLORREF colour)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06X", colour);
+    return text;
+}
+
+int ZILTOR_CALL ShowCanvasWindowDouble() { Record("ShowCanvasWindow"); return 0; }
+int ZILTOR_CALL CopyCanvasDouble() { Record("CopyCanvas"); return 0; }
+HWND ZILTOR_CALL GetCanvasWindowDouble()
+{
+    Record("GetCanvasWindow");
+    return reinterpret_cast<HWND>(&CurrentHost->window.surface);
+}
+int ZILTOR_CALL MakeAnaglyphDouble(COLORREF left, COLORREF right)
+{
+    Record("MakeAnaglyph", Hex(left), Hex(right));
+    return 0;
+}
+int ZILTOR_CALL DestroyCanvasDouble(CanvasRecord *canvas)
+{
+    Record("DestroyCanvas", CurrentHost->NameOf(canvas));
+    FakeCanvas *fake = CurrentHost->CanvasOf(canvas);
+    EXPECT_TRUE(fake && !fake->destroyed) << "DestroyCanvas of a canvas that does not live";
+    if (fake)
+        fake->destroyed = true;
+    return 0;
+}
+CanvasRecord *ZILTOR_CALL CreateCanvasDouble(int width, int height)
+{
+    Record("CreateCanvas", Number(width), Number(height));
+    if (!CurrentHost->acceptCanvas(width, height))
+        return nullptr;
+    auto canvas = std::make_unique<FakeCanvas>();
+    canvas->id = static_cast<int>(CurrentHost->canvases.size()) + 1;
+    MakeSurface(*canvas, width, height, 0x00FFFFFF);
+    CurrentHost->canvases.push_back(std::move(canvas));
+    return CurrentHost->canvases.back()->record;
+}
+int ZILTOR_CALL SelectCanvasDouble(CanvasRecord *canvas, int for3d)
+{
+    Record("SelectCanvas", CurrentHost->NameOf(canvas), Number(for3d));
+    CurrentHost->selected = CurrentHost->CanvasOf(canvas);
+    return 0;
+}
+int ZILTOR_CALL SetRightCanvasDouble(CanvasRecord *canvas)
+{
+    Record("SetRightCanvas", CurrentHost->NameOf(canvas));
+    return 0;
+}
+int ZILTOR_CALL HasCanvasDouble() { Record("HasCanvas"); return CurrentHost->hasCanvas; }
+int ZILTOR_CALL HasRightCanvasDouble() { Record("HasRightCanvas"); return CurrentHost->hasRightCanvas; }
+int ZILTOR_CALL RefreshCanvasDouble(int zero, int what)
+{
+    Record("RefreshCanvas", Number(zero), Number(what));
+    return 0;
+}
+int ZILTOR_CALL SetViewMarginDouble(ViewRecord *view, int amount, int zero1, int zero2)
+{
+    Record("SetViewMargin", ViewName(view), Number(amount), Number(zero1), Number(zero2));
+    view->amount = amount + CurrentHost->marginBias;
+    return 0;
+}
+int ZILTOR_CALL GetViewRectDouble(ViewRecord *view, int zero)
+{
+    Record("GetViewRect", ViewName(view), Number(zero));
+    FakeCanvas *canvas = CurrentHost->selected;
+    view->amount = 0;
+    view->rect = RECT{0, 0, canvas ? canvas->surface.width : 0, canvas ? canvas->surface.height : 0};
+    return 0;
+}
+int ZILTOR_CALL SetProjectionDouble(ViewRecord *view, int ortho, double a, double b, double c, double d)
+{
+    Record("SetProjection", ViewName(view), Number(ortho), Number(a), Number(b), Number(c), Number(d));
+    return 0;
+}
+int ZILTOR_CALL SetStereoViewDouble(ViewRecord *view, int stereo, double amount)
+{
+    Record("SetStereoView", ViewName(view), Number(stereo), Number(amount));
+    return 0;
+}
+int ZILTOR_CALL FinishModelDouble() { Record("FinishModel"); return 0; }
+int ZILTOR_CALL IsModelingDouble() { Record("IsModeling"); return CurrentHost->isModeling; }
+int ZILTOR_CALL StopRunDouble(const char *text, int zero1, int zero2)
+{
+    Record("StopRun", text ? "\"" + std::string(text) + "\"" : std::string("none"), Number(zero1), Number(zero2));
+    return 0;
+}
+
+template <int Index> void ZILTOR_CALL UnexpectedEntry()
+{
+    ADD_FAILURE() << "the plug-in called host table slot " << Index << ", which it must not use";
+}
+
+template <int... Index> void FillUnexpected(HostEntry *table, std::integer_sequence<int, Index...>)
+{
+    ((table[Index] = &UnexpectedEntry<Index>), ...);
+}
+
+template <typename Fn> HostEntry Entry(Fn fn)
+{
+    return reinterpret_cast<HostEntry>(fn);
+}
+}
+
+long FakeCanvas::Count(uint32_t colour, int left, int top, int right, int bottom) const
+{
+    long n = 0;
+    for (int y = top; y < bottom; y++)
+        for (int x = left; x < right; x++)
+            n += (Pixel(x, y) & 0x00FFFFFF) == colour;
+    return n;
+}
+
+void MakeSurface(FakeCanvas &canvas, int width, int height, uint32_t fill)
+{
+    canvas.pixels.assign(size_t(width) * height, fill);
+    canvas.surface = TesselinSurface{TESSELIN_SURFACE_MAGIC, width, height, width, canvas.pixels.data()};
+    canvas.record[CANVAS_FIELD_DC] = reinterpret_cast<CanvasRecord>(&canvas.surface);
+    canvas.record[CANVAS_FIELD_WIDTH] = width;
+    canvas.record[CANVAS_FIELD_HEIGHT] = height;
+}
+
+RecordingHost::RecordingHost()
+{
+    FillUnexpected(table, std::make_integer_sequence<int, HOST_TABLE_SIZE>());
+    table[HOST_SHOW_CANVAS_WINDOW] = Entry(&ShowCanvasWindowDouble);
+    table[HOST_COPY_CANVAS] = Entry(&CopyCanvasDouble);
+    table[HOST_GET_CANVAS_WINDOW] = Entry(&GetCanvasWindowDouble);
+    table[HOST_MAKE_ANAGLYPH] = Entry(&MakeAnaglyphDouble);
+    table[HOST_DESTROY_CANVAS] = Entry(&DestroyCanvasDouble);
+    table[HOST_CREATE_CANVAS] = Entry(&CreateCanvasDouble);
+    table[HOST_SELECT_CANVAS] = Entry(&SelectCanvasDouble);
+    table[HOST_SET_RIGHT_CANVAS] = Entry(&SetRightCanvasDouble);
+    table[HOST_HAS_CANVAS] = Entry(&HasCanvasDouble);
+    table[HOST_HAS_RIGHT_CANVAS] = Entry(&HasRightCanvasDouble);
+    table[HOST_REFRESH_CANVAS] = Entry(&RefreshCanvasDouble);
+    table[HOST_SET_VIEW_MARGIN] = Entry(&SetViewMarginDouble);
+    table[HOST_GET_VIEW_RECT] = Entry(&GetViewRectDouble);
+    table[HOST_SET_PROJECTION] = Entry(&SetProjectionDouble);
+    table[HOST_SET_STEREO_VIEW] = Entry(&SetStereoViewDouble);
+    table[HOST_FINISH_MODEL] = Entry(&FinishModelDouble);
+    table[HOST_IS_MODELING] = Entry(&IsModelingDouble);
+    table[HOST_STOP_RUN] = Entry(&StopRunDouble);
+    MakeSurface(window, 400, 300, 0x00FFFFFF);
+    CurrentHost = this;
+}
+
+RecordingHost::~RecordingHost()
+{
+    if (CurrentHost == this)
+        CurrentHost = nullptr;
+}
+
+FakeCanvas *RecordingHost::CanvasOf(const CanvasRecord *record) const
+{
+    for (const auto &canvas : canvases)
+        if (canvas->record == record)
+            return canvas.get();
+    return nullptr;
+}
+
+std::string RecordingHost::NameOf(const CanvasRecord *record) const
+{
+    if (!record)
+        return "none";
+    FakeCanvas *canvas = CanvasOf(record);
+    return canvas ? "canvas" + std::to_string(canvas->id) : "unknown";
+}
+
+std::vector<std::string> RecordingHost::CallsStartingWith(const std::string &prefix) const
+{
+    std::vector<std::string> picked;
+    for (const std::string &call : calls)
+        if (call.rfind(prefix, 0) == 0)
+            picked.push_back(call);
+    return picked;
+}
