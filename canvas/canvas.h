@@ -2,4 +2,6 @@
 #ifndef TESSELIN_CANVAS_H
 #define TESSELIN_CANVAS_H
 
+const char *CommandCanvas(int count, char **tokens);
+
 #endif

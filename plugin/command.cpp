@@ -71,6 +71,7 @@ typedef struct DispatchRow {
 } DispatchRow;
 
 static const DispatchRow DispatchTable[] = {
+    {"canvas", CommandCanvas},
     {NULL, CanvasGate},
     {NULL, ModelingGate},
 };
