@@ -4,6 +4,7 @@
 #include "tests/doubles/gl_stream.h"
 #include "tests/doubles/plugin_fixture.h"
 
+#include <cfenv>
 #include <cmath>
 
 namespace {
@@ -43,6 +44,16 @@ std::vector<Vec3> Corners(const Primitive &p)
         corners.push_back(v.position);
     return corners;
 }
+
+// While it lives, a division by zero or an invalid operation (which would make
+// a NaN) stops the test with SIGFPE instead of passing silently.
+class FloatingPointTraps {
+public:
+    FloatingPointTraps() { feenableexcept(FE_DIVBYZERO | FE_INVALID); }
+    ~FloatingPointTraps() { fedisableexcept(FE_DIVBYZERO | FE_INVALID); }
+    FloatingPointTraps(const FloatingPointTraps &) = delete;
+    FloatingPointTraps &operator=(const FloatingPointTraps &) = delete;
+};
 
 Vec3 Unit(const Vec3 &v)
 {
@@ -232,6 +243,7 @@ TEST_F(RoundSolids, OnlyExactly360DegreesClose)
 TEST_F(RoundSolids, ZeroOrNegativeCountsDrawNothing)
 {
     LoadWithCanvas();
+    FloatingPointTraps traps;
     for (const char *line : {"cylinder 1 0 360 8 x", "cylinder 1 1 360 0 x", "cylinder 1 -2 360 8 flat", "cylinder 1 2 360 -3 x",
                              "torus 2 0 360 0 x 360 8 x", "torus 2 0 360 4 x 360 0 x", "torus 2 0 360 -1 flat 360 -5 flat"}) {
         recording_gl::Reset();
@@ -246,6 +258,7 @@ TEST_F(RoundSolids, ZeroOrNegativeCountsDrawNothing)
 TEST_F(RoundSolids, DegenerateProfilesSendNothingThatIsNotANumber)
 {
     LoadWithCanvas();
+    FloatingPointTraps traps;
     for (const char *style : {"solid", "wire"}) {
         Run(style);
         for (const char *line : {"cylinder 1 1 0 8 x", "cylinder 1 1 0 8 flat", "cylinder 0 1 0 4 x", "torus 0 0 0 4 x 360 8 x",
