@@ -76,15 +76,6 @@ TEST_F(Prisms, PipeAlongAPathDrawsOneWallPerEdge)
     EXPECT_EQ(Corners(drawn[1]), (std::vector<Vec3>{{3, 0, 0}, {3, 4, 0}, {3.5, 4, 2}, {3.5, 0, 2}}));
 }
 
-TEST_F(Prisms, PipeWithoutOffsetSendsWallsWithoutNormals)
-{
-    LoadWithCanvas();
-    EXPECT_EQ(Run("pipe 0 0 0"), "");
-    std::vector<Primitive> drawn = Primitives();
-    ASSERT_EQ(drawn.size(), 4u);
-    EXPECT_TRUE(recording_gl::CallsNamed({"glNormal3fv"}).empty());
-}
-
 TEST_F(Prisms, HornOfTheUnitSquareIsAPyramidWithoutBase)
 {
     LoadWithCanvas();
@@ -142,14 +133,6 @@ TEST_F(Prisms, CubeSendsSixOutwardFacesInItsOrder)
         const Vec3 &n = outwards[i];
         EXPECT_EQ(inside[i].vertices[0].normal, (Vec3{-n[0], -n[1], -n[2]}));
     }
-}
-
-TEST_F(Prisms, ShortLinesAreRejected)
-{
-    LoadWithCanvas();
-    for (const char *line : {"pipe", "pipe 0", "pipe 0 0", "horn", "horn 1 1", "cube 1"})
-        EXPECT_EQ(Run(line), "Error! Wrong number of tokens") << line;
-    EXPECT_TRUE(recording_gl::Calls().empty());
 }
 
 }

@@ -165,22 +165,4 @@ TEST_F(Scene, StylesWithoutAQuadricSkipOnlyTheQuadric)
                      Call("glPolygonMode", {GL_FRONT_AND_BACK, GL_POINT}), Call("glPolygonMode", {GL_FRONT_AND_BACK, GL_FILL})}));
 }
 
-TEST_F(Scene, WrongTokenCountsChangeNothing)
-{
-    LoadWithCanvas();
-    Run("wire");
-    Run("in");
-    recording_gl::Reset();
-    for (const char *line :
-         {"clear 1 1", "clear 1 1 1 1", "finish 1", "light 1 1", "light 1 1 1 1", "ambient 1 1", "push 1", "pop 1",
-          "rotate 90 0 0", "rotate 90 0 0 1 1", "scale 1 1", "move 1 1 1 1", "color 1 1", "diffuse 1 1 1 1", "shine 1 1 1",
-          "shine 1 1 1 1 1", "emit 1", "out 1", "in 1", "solid 1", "wire 1 2", "dot 1 2"}) {
-        EXPECT_EQ(Run(line), "Error! Wrong number of tokens") << line;
-    }
-    EXPECT_TRUE(recording_gl::Calls().empty());
-    EXPECT_TRUE(host.CallsStartingWith("FinishModel").empty());
-    EXPECT_EQ(RenderStyle, STYLE_WIRE);
-    EXPECT_EQ(OrientationOutside, 0);
-}
-
 }
