@@ -20,14 +20,13 @@ lines = [
     "# A trefoil knot in red-cyan stereo: seen through glasses with the red filter on the",
     "# left eye it stands out in depth. The tube is a chain of 144 short cylinders",
     "# with a ball at every joint; make_torus_knot.py writes this file.",
-    "canvas 640 480 0 persp 30 1 100 14 0.6 0",
+    "canvas 640 480 0 persp 30 1 100 13 0.6 0",
     "clear 1 1 1",
     "light -1 2 3",
-    "ambient 0.3 0.3 0.3",
-    "diffuse 0.85 0.85 0.85",
+    "ambient 0.15 0.15 0.15",
+    "diffuse 0.6 0.6 0.6",
     "shine 40 0.6 0.6 0.6",
-    "rotate -35 1 0 0",
-    "rotate 20 0 1 0",
+    "rotate -30 1 0 0",
 ]
 for i in range(SEGMENTS):
     a, b = point(2 * math.pi * i / SEGMENTS), point(2 * math.pi * (i + 1) / SEGMENTS)
