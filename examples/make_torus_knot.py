@@ -20,7 +20,7 @@ lines = [
     "# A trefoil knot in red-cyan stereo: seen through glasses with the red filter on the",
     "# left eye it stands out in depth. The tube is a chain of 144 short cylinders",
     "# with a ball at every joint; make_torus_knot.py writes this file.",
-    "canvas 640 480 0 persp 30 1 100 13 0.6 0",
+    "canvas 640 480 0 persp 30 1 100 13 0.8 0",
     "clear 1 1 1",
     "light -1 2 3",
     "ambient 0.15 0.15 0.15",

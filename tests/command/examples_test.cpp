@@ -11,18 +11,18 @@ using Examples = PluginTest;
 
 const std::filesystem::path ExampleDir = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "examples";
 
-TEST_F(Examples, EveryLineOfEveryExampleSucceeds)
+// The examples that show the modelling commands.
+const char *const ModelExamples[] = {"lit_scene.tsl", "wireframe.tsl", "torus_knot_anaglyph.tsl"};
+
+TEST_F(Examples, EveryLineOfEveryModellingExampleSucceeds)
 {
-    int scripts = 0;
-    for (const auto &entry : std::filesystem::directory_iterator(ExampleDir)) {
-        if (entry.path().extension() != ".tsl")
-            continue;
-        scripts++;
+    for (const char *name : ModelExamples) {
+        const std::filesystem::path path = ExampleDir / name;
         Load();
-        std::ifstream in(entry.path());
+        std::ifstream in(path);
         std::string line;
         ASSERT_TRUE(std::getline(in, line));
-        EXPECT_EQ(line.rfind("# ", 0), 0u) << entry.path() << " starts with a comment saying what it shows";
+        EXPECT_EQ(line.rfind("# ", 0), 0u) << path << " starts with a comment saying what it shows";
         int number = 1, drawn = 0;
         while (std::getline(in, line)) {
             number++;
@@ -33,15 +33,14 @@ TEST_F(Examples, EveryLineOfEveryExampleSucceeds)
             // Tolerated only while the anaglyph command is not yet in this build.
             if (line.rfind("anaglyph ", 0) == 0 && result == "Error! A wrong token")
                 continue;
-            EXPECT_EQ(result, "") << entry.path().filename() << ":" << number << ": " << line;
+            EXPECT_EQ(result, "") << name << ":" << number << ": " << line;
             drawn += !recording_gl::CallsNamed({"glVertex3fv", "gluSphere"}).empty();
             ClearRecords();
         }
-        EXPECT_GT(drawn, 0) << entry.path();
+        EXPECT_GT(drawn, 0) << path;
         ZiltorH_Unload();
         ResetPluginState();
     }
-    EXPECT_GE(scripts, 3);
 }
 
 }
