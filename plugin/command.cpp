@@ -74,6 +74,13 @@ static const DispatchRow DispatchTable[] = {
     {"canvas", CommandCanvas},
     {NULL, CanvasGate},
     {NULL, ModelingGate},
+    {"array", CommandArray},
+    {"arrayf", CommandArrayFile},
+    {"line", CommandDrawArrays},
+    {"dots", CommandDrawArrays},
+    {"text", CommandText},
+    {"hgrad", CommandHgrad},
+    {"vgrad", CommandVgrad},
 };
 
 extern "C" TESSELIN_EXPORT const char *ZILTOR_CALL ZiltorH_Command(int count, char **tokens)
