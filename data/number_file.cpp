@@ -42,17 +42,17 @@ static int FastConversionAllowed(void)
     return numeric && strcmp(numeric->decimal_point, ".") == 0 && fegetround() == FE_TONEAREST;
 }
 
-static int LooksDecimal(const char *token)
+static int LooksDecimal(const char *token, const char *end)
 {
-    unsigned char c = (unsigned char)token[0];
+    unsigned char c = token < end ? (unsigned char)token[0] : 0;
     if (c == '-')
-        c = (unsigned char)token[1];
+        c = token + 1 < end ? (unsigned char)token[1] : 0;
     return (c >= '0' && c <= '9') || c == '.';
 }
 
 static float ConvertWithin(const char *token, const char *end, int fast)
 {
-    if (fast && LooksDecimal(token)) {
+    if (fast && LooksDecimal(token, end)) {
         double value;
         std::from_chars_result read = std::from_chars(token, end, value);
         if (read.ec == std::errc() && (read.ptr == end || (*read.ptr != 'x' && *read.ptr != 'X')))
@@ -68,13 +68,61 @@ float ConvertNumberToken(const char *token)
 
 // Token starts in bytes[0, n): a byte that is no separator and follows one (or
 // follows the previous chunk's last byte, when that was a separator).
+static int64_t CountStartsBytewise(const unsigned char *bytes, size_t n, int afterSeparator)
+{
+    int64_t starts = 0;
+    for (size_t i = 0; i < n; i++) {
+        int separator = IsSeparator(bytes[i]);
+        starts += afterSeparator & !separator;
+        afterSeparator = separator;
+    }
+    return starts;
+}
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ || defined(_M_IX86) || defined(_M_X64)
+// Eight bytes at a time: the top bit of each byte of the result is set where
+// that byte of word equals the byte repeated in pattern, with no false hits.
+static inline uint64_t BytesEqual(uint64_t word, uint64_t pattern)
+{
+    const uint64_t low7 = 0x7F7F7F7F7F7F7F7Full;
+    uint64_t x = word ^ pattern;
+    return ~(((x & low7) + low7) | x | low7);
+}
+
+// Few bits are set (about one token start per word of numbers), so clearing
+// them one by one beats a general population count.
+static inline int BitCount(uint64_t bits)
+{
+    int n = 0;
+    for (; bits; bits &= bits - 1)
+        n++;
+    return n;
+}
+
 static int64_t CountTokenStarts(const unsigned char *bytes, size_t n, int afterSeparator)
 {
-    size_t starts = afterSeparator && !IsSeparator(bytes[0]);
-    for (size_t i = 1; i < n; i++)
-        starts += IsSeparator(bytes[i - 1]) & !IsSeparator(bytes[i]);
-    return (int64_t)starts;
+    const uint64_t ones = 0x0101010101010101ull, high = 0x8080808080808080ull;
+    uint64_t carry = afterSeparator ? 0x80 : 0; // the separator flag of the byte before
+    int64_t starts = 0;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        memcpy(&word, bytes + i, sizeof word);
+        uint64_t separators = BytesEqual(word, 0) | BytesEqual(word, ones * '\n') |
+                              BytesEqual(word, ones * '\r') | BytesEqual(word, ones * ' ');
+        // In memory order byte k + 1 follows byte k: shifting the flags up by
+        // one byte lines each byte up with its predecessor's flag.
+        starts += BitCount(~separators & high & ((separators << 8) | carry));
+        carry = separators >> 56;
+    }
+    return starts + CountStartsBytewise(bytes + i, n - i, carry != 0);
 }
+#else
+static int64_t CountTokenStarts(const unsigned char *bytes, size_t n, int afterSeparator)
+{
+    return CountStartsBytewise(bytes, n, afterSeparator);
+}
+#endif
 
 static int64_t CountTokens(NumberScan *scan)
 {
@@ -123,6 +171,43 @@ static ptrdiff_t NextChunk(NumberScan *scan, size_t keep)
     return (ptrdiff_t)n;
 }
 
+// Moves at past the token that starts there. A token that runs to the end of
+// the buffer continues in the next chunk: when it is kept (selected), its
+// bytes are moved to the front and begin follows them. Returns 0, or -1 when
+// the buffer cannot grow to hold a kept token.
+static int PassToken(NumberScan *scan, size_t *begin, size_t *at, int keep)
+{
+    for (;;) {
+        while (*at < scan->filled && !IsSeparator((unsigned char)scan->buffer[*at]))
+            (*at)++;
+        if (*at < scan->filled)
+            return 0;
+        ptrdiff_t n = NextChunk(scan, keep ? *begin : scan->filled);
+        if (n < 0)
+            return -1;
+        *at = keep ? *at - *begin : 0;
+        *begin = 0;
+        if (n == 0)
+            return 0; // the end of the file closes the token
+    }
+}
+
+// The common case without copying or a second scan: a token that from_chars
+// reads whole, up to the separator after it, inside the buffer. Returns the
+// separator's position, or 0 when the token needs the general path.
+static size_t ReadInPlace(const NumberScan *scan, size_t at, float *out)
+{
+    const char *token = scan->buffer + at, *end = scan->buffer + scan->filled;
+    if (!LooksDecimal(token, end))
+        return 0;
+    double value;
+    std::from_chars_result read = std::from_chars(token, end, value);
+    if (read.ec != std::errc() || read.ptr == end || !IsSeparator((unsigned char)*read.ptr))
+        return 0;
+    *out = (float)value;
+    return (size_t)(read.ptr - scan->buffer);
+}
+
 // Stores the selected numbers until the file ends or capacity are stored,
 // whatever the file holds now: a file that grew since it was counted never
 // writes past the block.
@@ -141,27 +226,22 @@ static int64_t StoreSelected(NumberScan *scan, float *destination, int64_t capac
             at = 0;
             continue;
         }
-        size_t begin = at;
         int selected = phase == start;
-        for (;;) {
-            while (at < scan->filled && !IsSeparator((unsigned char)scan->buffer[at]))
-                at++;
-            if (at < scan->filled)
-                break;
-            ptrdiff_t n = NextChunk(scan, selected ? begin : scan->filled);
-            if (n < 0)
-                return -1;
-            at = selected ? at - begin : 0;
-            begin = 0;
-            if (n == 0)
-                break; // the end of the file closes the token
+        if (++phase == period)
+            phase = 0;
+        size_t after = selected && fast ? ReadInPlace(scan, at, destination + stored) : 0;
+        if (after) {
+            stored++;
+            at = after;
+            continue;
         }
+        size_t begin = at;
+        if (PassToken(scan, &begin, &at, selected) < 0)
+            return -1;
         if (selected) {
             scan->buffer[at] = '\0'; // over the separator, or just past the data
             destination[stored++] = ConvertWithin(scan->buffer + begin, scan->buffer + at, fast);
         }
-        if (++phase == period)
-            phase = 0;
     }
     return stored;
 }
