@@ -95,9 +95,9 @@ TEST(NumberFile, EveryChunkSizeReadsLikeByteAtATime)
         "9\t10", "abc", "1e", "1e+", "-", ".", "00012", "1.5e-40", "4e38", "1e400",
         "123456789012345678901234567890", "0.1", "-0", "5x", "\v6", "7e-2\t",
     };
-    static const char *const separators[] = {" ", "\n", "\r\n", "  "};
+    static const char *const separators[] = {" ", "\n", "\r\n", "  ", "\r", " \r ", "\n\r\n", "\r\r"};
     std::mt19937 random(12345);
-    for (int round = 0; round < 40; round++) {
+    for (int round = 0; round < 100; round++) {
         std::string bytes;
         int tokens = std::uniform_int_distribution<int>(0, 30)(random);
         if (random() % 3 == 0)
@@ -107,7 +107,7 @@ TEST(NumberFile, EveryChunkSizeReadsLikeByteAtATime)
             if (random() % 4 == 0)
                 bytes += pieces[random() % std::size(pieces)]; // glued: one token
             if (t + 1 < tokens || random() % 2)
-                bytes += random() % 5 == 4 ? std::string(1, '\0') : std::string(separators[random() % 4]);
+                bytes += random() % 5 == 4 ? std::string(1, '\0') : std::string(separators[random() % std::size(separators)]);
         }
         ScratchFile file(bytes);
         int stride = std::uniform_int_distribution<int>(-4, 4)(random);
