@@ -120,18 +120,6 @@ TEST_F(RasterText, FlatAndNegativeDepth)
     ExpectCells(RecordedQuads(), line, 0, 0, -3.0f); // walls in front, facing into the cells
 }
 
-TEST_F(RasterText, InwardOrientationTurnsEveryNormal)
-{
-    LoadWithCanvas();
-    OrientationOutside = 0;
-    Run("text 0.5 0.5 1 i");
-    std::vector<Quad> quads = RecordedQuads();
-    ASSERT_GE(quads.size(), 5u);
-    EXPECT_EQ(quads[0].normal, (Point{0, 0, -1}));
-    EXPECT_EQ(quads[1].normal, (Point{0, 1, 0}));
-    EXPECT_EQ(quads[2].normal, (Point{-1, 0, 0}));
-}
-
 TEST_F(RasterText, WordsJoinWithSingleSpaces)
 {
     LoadWithCanvas();
