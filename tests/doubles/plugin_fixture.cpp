@@ -52,6 +52,7 @@ void PluginTest::SetUp()
 {
     ResetPluginState();
     recording_gl::Reset();
+    recording_gl::ResetQuadrics();
 }
 
 void PluginTest::TearDown()

@@ -60,6 +60,12 @@ void Reset()
     callCount = 0;
 }
 
+void ResetQuadrics()
+{
+    nextQuadric = 1;
+    liveQuadrics.clear();
+}
+
 void SetRecording(bool on) { recording = on; }
 long long CallCount() { return callCount; }
 

@@ -25,6 +25,8 @@ const std::vector<GlCall> &Calls();
 // The calls whose name is one of names, in order.
 std::vector<GlCall> CallsNamed(std::initializer_list<const char *> names);
 void Reset();
+// Numbers quadrics from 1 again and forgets the live ones (between tests).
+void ResetQuadrics();
 // With recording off only the number of calls is kept (for benchmarks).
 void SetRecording(bool on);
 long long CallCount();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -68,6 +69,10 @@ CanvasRecord *ZILTOR_CALL CreateCanvasDouble(int width, int height)
         return nullptr;
     auto canvas = std::make_unique<FakeCanvas>();
     canvas->id = static_cast<int>(CurrentHost->canvases.size()) + 1;
+    if (int limit = CurrentHost->sizeLimit) {
+        width = std::min(width, limit);
+        height = std::min(height, limit);
+    }
     MakeSurface(*canvas, width, height, 0x00FFFFFF);
     CurrentHost->canvases.push_back(std::move(canvas));
     return CurrentHost->canvases.back()->record;

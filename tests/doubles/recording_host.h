@@ -39,6 +39,8 @@ struct RecordingHost {
     int isModeling = 1;
     // Added by SetViewMargin to whatever amount it is asked to store.
     int marginBias = 0;
+    // When nonzero, canvases are made at most this wide and high, whatever was asked.
+    int sizeLimit = 0;
 
     // Every canvas made, in order, destroyed ones included.
     std::vector<std::unique_ptr<FakeCanvas>> canvases;
