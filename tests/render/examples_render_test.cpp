@@ -20,7 +20,7 @@ std::string Example(const std::string &name)
     return text.str();
 }
 
-render::RenderResult Run(const std::string &name)
+render::RenderResult RenderExample(const std::string &name)
 {
     render::RenderOptions options;
     options.name = name;
@@ -29,7 +29,7 @@ render::RenderResult Run(const std::string &name)
 
 TEST(Examples, WelcomeShowsTheWelcomeText)
 {
-    auto run = Run("welcome.tsl");
+    auto run = RenderExample("welcome.tsl");
     EXPECT_EQ(run.status, 0) << run.AllMessages();
     EXPECT_TRUE(run.messages.empty()) << run.AllMessages();
     ASSERT_EQ(run.window.width, 400);
@@ -39,7 +39,7 @@ TEST(Examples, WelcomeShowsTheWelcomeText)
 
 TEST(Examples, DemoIsASnowmanUnderABlueSky)
 {
-    auto run = Run("demo.tsl");
+    auto run = RenderExample("demo.tsl");
     EXPECT_EQ(run.status, 0) << run.AllMessages();
     EXPECT_TRUE(run.messages.empty()) << run.AllMessages();
     ASSERT_EQ(run.window.width, 800);
@@ -67,7 +67,7 @@ TEST(Examples, DemoIsASnowmanUnderABlueSky)
 
 TEST(Examples, StereoRingStandsOutOfTheScreen)
 {
-    auto run = Run("stereo_ring.tsl");
+    auto run = RenderExample("stereo_ring.tsl");
     ASSERT_EQ(run.frames.size(), 1u);
     ASSERT_EQ(run.rightFrames.size(), 1u);
     const auto &left = run.frames[0], &right = run.rightFrames[0];
