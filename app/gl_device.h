@@ -1,0 +1,91 @@
+// Headless OpenGL: one EGL display without any window system, and rendering
+// targets on it, each an OpenGL context (desktop OpenGL, compatibility
+// profile) drawing into a framebuffer object of its own (colour + depth).
+#ifndef TESSELIN_APP_GL_DEVICE_H
+#define TESSELIN_APP_GL_DEVICE_H
+
+#include <GL/gl.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tesselin {
+
+// The OpenGL functions the host itself calls. They go straight to the real
+// implementation, past the boundary, so they are never recorded.
+struct RealGl {
+    void (*Viewport)(GLint, GLint, GLsizei, GLsizei);
+    void (*MatrixMode)(GLenum);
+    void (*LoadMatrixd)(const GLdouble *);
+    void (*ClearColor)(GLclampf, GLclampf, GLclampf, GLclampf);
+    void (*ClearDepth)(GLclampd);
+    void (*Clear)(GLbitfield);
+    void (*ReadPixels)(GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, GLvoid *);
+    void (*PixelStorei)(GLenum, GLint);
+    void (*Finish)(void);
+    const GLubyte *(*GetString)(GLenum);
+    void (*GenFramebuffers)(GLsizei, GLuint *);
+    void (*DeleteFramebuffers)(GLsizei, const GLuint *);
+    void (*BindFramebuffer)(GLenum, GLuint);
+    void (*GenRenderbuffers)(GLsizei, GLuint *);
+    void (*DeleteRenderbuffers)(GLsizei, const GLuint *);
+    void (*BindRenderbuffer)(GLenum, GLuint);
+    void (*RenderbufferStorage)(GLenum, GLenum, GLsizei, GLsizei);
+    void (*FramebufferRenderbuffer)(GLenum, GLenum, GLenum, GLuint);
+    GLenum (*CheckFramebufferStatus)(GLenum);
+};
+
+class GlTarget;
+
+class GlDevice {
+public:
+    // Opens the display, resolves the boundary's real functions and checks
+    // that a context can be made. Returns none with the reason in error.
+    static std::unique_ptr<GlDevice> Open(std::string &error);
+    ~GlDevice();
+    GlDevice(const GlDevice &) = delete;
+    GlDevice &operator=(const GlDevice &) = delete;
+
+    const RealGl &Gl() const { return gl_; }
+    std::string Renderer() const { return renderer_; }
+    // A new target of width x height pixels, cleared white; none on failure.
+    std::unique_ptr<GlTarget> MakeTarget(int width, int height, std::string &error);
+    // Leaves no context current.
+    void Release();
+
+private:
+    GlDevice() = default;
+    friend class GlTarget;
+    void *display_ = nullptr;
+    void *spare_ = nullptr; // the context made at start-up, used by the first target
+    RealGl gl_{};
+    std::string renderer_;
+};
+
+class GlTarget {
+public:
+    ~GlTarget();
+    GlTarget(const GlTarget &) = delete;
+    GlTarget &operator=(const GlTarget &) = delete;
+
+    void MakeCurrent();
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    // Finishes drawing and copies the frame into pixels (0x00BBGGRR, top row
+    // first, stride in pixels), upright.
+    void ReadInto(uint32_t *pixels, int stride);
+
+private:
+    friend class GlDevice;
+    GlTarget(GlDevice &device, void *context, int width, int height)
+        : device_(device), context_(context), width_(width), height_(height) {}
+    GlDevice &device_;
+    void *context_;
+    int width_, height_;
+    GLuint framebuffer_ = 0, colour_ = 0, depth_ = 0;
+};
+
+} // namespace tesselin
+
+#endif

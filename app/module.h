@@ -1,0 +1,34 @@
+// The plug-in module, loaded by path, with its three entry points.
+#ifndef TESSELIN_APP_MODULE_H
+#define TESSELIN_APP_MODULE_H
+
+#include "host/host_table.h"
+
+#include <memory>
+#include <string>
+
+namespace tesselin {
+
+class Module {
+public:
+    // Loads path; none with the reason in error.
+    static std::unique_ptr<Module> Load(const std::string &path, std::string &error);
+    ~Module();
+    Module(const Module &) = delete;
+    Module &operator=(const Module &) = delete;
+
+    ZiltorLoadFn load = nullptr;
+    ZiltorUnloadFn unload = nullptr;
+    ZiltorCommandFn command = nullptr;
+
+private:
+    Module() = default;
+    void *handle_ = nullptr;
+};
+
+// tesselin.so in the directory of the running program.
+std::string ModuleBesideProgram();
+
+} // namespace tesselin
+
+#endif

@@ -1,0 +1,268 @@
+#include "app/session.h"
+#include "app/clipboard.h"
+#include "app/png_file.h"
+#include "app/script.h"
+#include "app/stopwatch.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+namespace tesselin {
+
+namespace {
+
+bool StartsWith(std::string_view text, std::string_view prefix)
+{
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+std::string Numbered(const std::string &prefix, int number, const char *suffix)
+{
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "-%04d", number);
+    return prefix + digits + suffix;
+}
+
+// The first name stem-copy-N.png beside near that does not exist yet.
+std::string FreeCopyName(const std::string &near)
+{
+    std::filesystem::path base = near.empty() ? std::filesystem::path("tesselin.png") : std::filesystem::path(near);
+    std::filesystem::path directory = base.parent_path();
+    std::string stem = base.stem().string();
+    std::error_code status;
+    for (int n = 1;; n++) {
+        auto candidate = directory / (stem + "-copy-" + std::to_string(n) + ".png");
+        if (!std::filesystem::exists(candidate, status))
+            return candidate.string();
+    }
+}
+
+} // namespace
+
+void StderrSink::Line(const std::string &text)
+{
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+std::unique_ptr<Session> Session::Start(const SessionOptions &options, MessageSink &sink, std::string &error)
+{
+    std::unique_ptr<Session> session(new Session(options, sink));
+    std::string reason;
+    {
+        Stopwatch watch(session->times_.openGl);
+        session->device_ = GlDevice::Open(reason);
+    }
+    if (!session->device_) {
+        error = "no OpenGL: " + reason;
+        return nullptr;
+    }
+    Stopwatch watch(session->times_.module);
+    session->module_ = Module::Load(options.modulePath, error);
+    if (!session->module_)
+        return nullptr;
+    HostEvents &events = *session;
+    session->host_ = std::make_unique<CanvasHost>(*session->device_, events);
+    const char *name = nullptr;
+    session->module_->load(&name, session->host_->Table());
+    session->loaded_ = true;
+    session->displayName_ = name ? name : "";
+    session->host_->AfterCommand();
+    return session;
+}
+
+Session::~Session()
+{
+    if (loaded_) {
+        where_.clear();
+        module_->unload();
+    }
+    // The module goes before the host whose table it held, and OpenGL last.
+    module_.reset();
+    host_.reset();
+    device_.reset();
+}
+
+void Session::Say(const std::string &text)
+{
+    sink_.Line(where_.empty() ? text : where_ + ": " + text);
+}
+
+void Session::Fail(const std::string &text)
+{
+    hadError_ = true;
+    Say("Error! " + text);
+}
+
+void Session::HostMessage(const std::string &text)
+{
+    if (StartsWith(text, "Error!"))
+        hadError_ = true;
+    Say(text);
+}
+
+void Session::RunLine(std::string_view line, const std::string &where)
+{
+    auto tokens = SplitCommandLine(line);
+    if (!tokens)
+        return;
+    where_ = where;
+    std::vector<char *> pointers;
+    pointers.reserve(tokens->size() + 1);
+    for (std::string &token : *tokens)
+        pointers.push_back(token.data());
+    pointers.push_back(nullptr);
+    Stopwatch watch(times_.commands);
+    const char *result = module_->command(static_cast<int>(tokens->size()), pointers.data());
+    if (result && *result) {
+        if (StartsWith(result, "Error!"))
+            hadError_ = true;
+        Say(result);
+    }
+    host_->AfterCommand();
+}
+
+void Session::RunScript(std::string_view text, const std::string &name)
+{
+    int number = 0;
+    for (std::string_view line : ScriptLines(text)) {
+        number++;
+        RunLine(line, name + ":" + std::to_string(number));
+        if (Stopped())
+            return;
+    }
+    EndOfInput(name);
+}
+
+void Session::EndOfInput(const std::string &where)
+{
+    where_ = where;
+    if (host_->FrameUnfinished())
+        Say("Hint: a 3D frame was drawn but never finished, so the canvas does not show it; "
+            "end the drawing with a finish line");
+}
+
+bool Session::WriteWindow(const std::string &path)
+{
+    where_.clear();
+    const Canvas *window = host_->WindowCanvas();
+    std::string error;
+    if (!window) {
+        Fail("cannot write " + path + ": there is no canvas");
+        return false;
+    }
+    Stopwatch watch(times_.png);
+    if (!WritePng(path, window->Snapshot(), error)) {
+        Fail(error);
+        return false;
+    }
+    return true;
+}
+
+bool Session::WriteRight(const std::string &path)
+{
+    where_.clear();
+    const Canvas *right = host_->RightCanvas();
+    std::string error;
+    if (!right) {
+        Fail("cannot write " + path + ": there is no right canvas (the script made no stereo pair)");
+        return false;
+    }
+    Stopwatch watch(times_.png);
+    if (!WritePng(path, right->Snapshot(), error)) {
+        Fail(error);
+        return false;
+    }
+    return true;
+}
+
+bool Session::WriteSideBySide(const std::string &path)
+{
+    where_.clear();
+    const Canvas *right = host_->RightCanvas();
+    auto left = host_->LeftEye();
+    std::string error;
+    if (!right || !left) {
+        Fail("cannot write " + path + ": there is no stereo pair (the script made no right canvas)");
+        return false;
+    }
+    Stopwatch watch(times_.png);
+    if (!WritePng(path, SideBySide(*left, right->Snapshot()), error)) {
+        Fail(error);
+        return false;
+    }
+    return true;
+}
+
+bool Session::WriteOutputs(const Outputs &outputs)
+{
+    bool ok = true;
+    if (!outputs.window.empty())
+        ok = WriteWindow(outputs.window) && ok;
+    if (!outputs.right.empty())
+        ok = WriteRight(outputs.right) && ok;
+    if (!outputs.sideBySide.empty())
+        ok = WriteSideBySide(outputs.sideBySide) && ok;
+    return ok;
+}
+
+void Session::FrameFinished(const Canvas &left, const Canvas *right)
+{
+    if (options_.onFrame) {
+        Image rightImage = right ? right->Snapshot() : Image();
+        options_.onFrame(left.Snapshot(), right ? &rightImage : nullptr);
+    }
+    if (options_.framesPrefix.empty())
+        return;
+    int number = host_->FramesFinished();
+    std::string error;
+    Stopwatch watch(times_.png);
+    std::string path = Numbered(options_.framesPrefix, number, ".png");
+    bool ok = WritePng(path, left.Snapshot(), error);
+    if (ok && right)
+        ok = WritePng(Numbered(options_.framesPrefix, number, "-right.png"), right->Snapshot(), error);
+    if (!ok) {
+        Fail("frame " + std::to_string(number) + ": " + error + "; the run stops");
+        host_->RequestStop();
+    }
+}
+
+void Session::CopyRequested(const Image &image)
+{
+    std::string error;
+    if (options_.useClipboard) {
+        if (auto png = EncodePng(image, error)) {
+            std::string tool = CopyPngToClipboard(*png);
+            if (!tool.empty()) {
+                Say("Copied the canvas window to the clipboard (" + tool + ")");
+                return;
+            }
+        }
+    }
+    std::string path = FreeCopyName(options_.copyBeside);
+    if (WritePng(path, image, error))
+        Say("Copied the canvas window to " + path + " (no clipboard here)");
+    else
+        Say("Warning: the canvas window could not be copied: " + error);
+}
+
+} // namespace tesselin
+
+namespace tesselin {
+
+std::string Session::TimingReport() const
+{
+    const HostTimes &host = host_->Times();
+    auto ms = [](double seconds) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f", seconds * 1000);
+        return std::string(text);
+    };
+    return "Timing: start-up " + ms(times_.openGl + times_.module) + " ms (OpenGL " + ms(times_.openGl) +
+           ", module and welcome canvas " + ms(times_.module) + "), commands " + ms(times_.commands) +
+           " ms (of which contexts " + ms(host.contexts) + ", right-eye replay " + ms(host.replay) +
+           ", drawing finished and read back " + ms(host.readBack) + "), PNG " + ms(times_.png) + " ms";
+}
+
+} // namespace tesselin

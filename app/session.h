@@ -1,0 +1,113 @@
+// A run of the plug-in: OpenGL, the module, the host, and the command window
+// feeding it lines. Scripts, the interactive window and the tests all drive
+// the plug-in through a Session.
+#ifndef TESSELIN_APP_SESSION_H
+#define TESSELIN_APP_SESSION_H
+
+#include "app/canvas_host.h"
+#include "app/gl_device.h"
+#include "app/image.h"
+#include "app/module.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tesselin {
+
+// Where the messages for the person running the plug-in go, one line each.
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    virtual void Line(const std::string &text) = 0;
+};
+
+class StderrSink final : public MessageSink {
+public:
+    void Line(const std::string &text) override;
+};
+
+struct SessionOptions {
+    std::string modulePath;
+    // Every finished frame goes to PREFIX-0001.png (and PREFIX-0001-right.png
+    // for the right eye); empty for none.
+    std::string framesPrefix;
+    // Copies of the canvas window go beside this file when no clipboard
+    // takes them (into the current directory when empty).
+    std::string copyBeside;
+    bool useClipboard = true;
+    // Called with every finished frame (the right eye too for a stereo pair).
+    std::function<void(const Image &left, const Image *right)> onFrame;
+};
+
+// Where a run's time went, in seconds (the host's own share in HostTimes).
+struct SessionTimes {
+    double openGl = 0;   // opening the display and the first context
+    double module = 0;   // loading the module and its welcome canvas
+    double commands = 0; // all command lines, the host's work during them included
+    double png = 0;      // encoding and writing images
+};
+
+// What a run writes when it ends; empty paths are not written.
+struct Outputs {
+    std::string window, right, sideBySide;
+};
+
+class Session final : private HostEvents {
+public:
+    // Opens OpenGL, loads the module and hands it the host table. None when
+    // either cannot be done, with the reason in error: a start-up fault.
+    static std::unique_ptr<Session> Start(const SessionOptions &options, MessageSink &sink, std::string &error);
+    ~Session() override;
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    // Hands one line of the command window to the plug-in and reports its
+    // answer; where names the line in messages ("demo.tsl:12"), or is empty.
+    void RunLine(std::string_view line, const std::string &where);
+    // Every line of a script, until the end or a stop. name names the script.
+    void RunScript(std::string_view text, const std::string &name);
+    // Says, once input has ended, what the person may have missed.
+    void EndOfInput(const std::string &where);
+    // Writes the requested images; false (and an error message) if one fails.
+    bool WriteOutputs(const Outputs &outputs);
+    // Writes what the canvas window shows, the right canvas or both eyes side by side.
+    bool WriteWindow(const std::string &path);
+    bool WriteRight(const std::string &path);
+    bool WriteSideBySide(const std::string &path);
+
+    bool Stopped() const { return host_->StopRequested(); }
+    bool HadError() const { return hadError_; }
+    int ExitStatus() const { return hadError_ ? 1 : 0; }
+    CanvasHost &Host() { return *host_; }
+    const GlDevice &Device() const { return *device_; }
+    const std::string &DisplayName() const { return displayName_; }
+    const SessionTimes &Times() const { return times_; }
+    // One line saying where the time went.
+    std::string TimingReport() const;
+
+private:
+    Session(const SessionOptions &options, MessageSink &sink) : options_(options), sink_(sink) {}
+    void Say(const std::string &text);
+    void Fail(const std::string &text);
+    void HostMessage(const std::string &text) override;
+    void FrameFinished(const Canvas &left, const Canvas *right) override;
+    void CopyRequested(const Image &image) override;
+
+    SessionOptions options_;
+    MessageSink &sink_;
+    std::unique_ptr<GlDevice> device_;
+    std::unique_ptr<CanvasHost> host_;
+    std::unique_ptr<Module> module_;
+    std::string displayName_;
+    std::string where_;
+    bool hadError_ = false;
+    bool loaded_ = false;
+    SessionTimes times_;
+};
+
+} // namespace tesselin
+
+#endif
