@@ -1,4 +1,5 @@
 #include "app/canvas_host.h"
+#include "app/stopwatch.h"
 
 #include <algorithm>
 #include <cmath>
@@ -249,7 +250,10 @@ int CanvasHost::SelectCanvas(CanvasRecord *record, int for3d)
         gl::RecordInto(nullptr);
         std::string error;
         auto scene = std::make_unique<Scene>();
-        scene->left = device_.MakeTarget(canvas->surface.width, canvas->surface.height, error);
+        {
+            Stopwatch watch(times_.contexts);
+            scene->left = device_.MakeTarget(canvas->surface.width, canvas->surface.height, error);
+        }
         if (scene->left) {
             canvas->scene = std::move(scene);
             gl::BoundaryNotes().drawn = false;
@@ -342,7 +346,10 @@ bool CanvasHost::MakeRightEye(Canvas &canvas, Scene &scene)
         return false;
     }
     std::string error;
-    scene.right = device_.MakeTarget(canvas.surface.width, canvas.surface.height, error);
+    {
+        Stopwatch watch(times_.contexts);
+        scene.right = device_.MakeTarget(canvas.surface.width, canvas.surface.height, error);
+    }
     if (!scene.right) {
         events_.HostMessage("Error! The right eye cannot be drawn: " + error);
         scene.mirrored = false;
@@ -390,6 +397,7 @@ int CanvasHost::SetStereoView(ViewRecord *view, int stereo, double separation)
 
 void CanvasHost::ReadFrame(GlTarget &target, Canvas &canvas)
 {
+    Stopwatch watch(times_.readBack);
     if (target.Width() == canvas.surface.width && target.Height() == canvas.surface.height) {
         target.ReadInto(canvas.pixels.data(), canvas.surface.stride);
         return;
@@ -409,9 +417,12 @@ int CanvasHost::FinishModel()
     gl::RecordInto(nullptr);
     Canvas *right = nullptr;
     if (scene->stereo && scene->right) {
-        scene->right->MakeCurrent();
-        scene->pending.Replay();
-        scene->pending.Clear();
+        {
+            Stopwatch watch(times_.replay);
+            scene->right->MakeCurrent();
+            scene->pending.Replay();
+            scene->pending.Clear();
+        }
         if (right_) {
             ReadFrame(*scene->right, *right_);
             right = right_;

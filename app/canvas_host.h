@@ -55,6 +55,13 @@ struct Canvas {
     Image Snapshot() const;
 };
 
+// Where the host's own time went, in seconds.
+struct HostTimes {
+    double contexts = 0; // making rendering contexts and their framebuffers
+    double replay = 0;   // repeating frames for the right eye
+    double readBack = 0; // copying finished frames into the canvases
+};
+
 class CanvasHost {
 public:
     static constexpr int MaxCanvasSide = 8192;
@@ -80,6 +87,7 @@ public:
     bool FrameUnfinished() const;
     int FramesFinished() const { return framesFinished_; }
     std::size_t CanvasCount() const { return canvases_.size(); }
+    const HostTimes &Times() const { return times_; }
 
     // The host table's entries.
     int ShowCanvasWindow();
@@ -127,6 +135,7 @@ private:
     std::optional<Image> leftEye_;
     bool stopRequested_ = false;
     int framesFinished_ = 0;
+    HostTimes times_;
     bool warnedUnrepeatable_ = false, warnedWithoutContext_ = false;
 };
 

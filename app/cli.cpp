@@ -53,6 +53,7 @@ Options of run:
                          the right eye of a stereo frame as PREFIX-0001-right.png
   --module PATH          the plug-in module (default: tesselin.so next to
                          this program)
+  --timing               say at the end where the time went
 
 The command window (tesselin without run) reads commands from the keyboard,
 with line editing and history, or from a pipe; it answers each command with
@@ -81,6 +82,7 @@ struct Arguments {
     std::string modulePath;
     Outputs outputs;
     std::string framesPrefix;
+    bool timing = false;
 };
 
 // Parses argv; none (and a message in error) for a usage fault.
@@ -129,6 +131,8 @@ std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string
         } else if (arguments.run && option == "--side-by-side") {
             if (!takeValue(arguments.outputs.sideBySide))
                 return std::nullopt;
+        } else if (arguments.run && option == "--timing" && !inlineValue) {
+            arguments.timing = true;
         } else if (arguments.run && option == "--frames") {
             if (!takeValue(arguments.framesPrefix))
                 return std::nullopt;
@@ -273,6 +277,8 @@ int RunCommandLine(int argc, char **argv)
         return CommandWindow(*session);
     session->RunScript(*script, arguments->script);
     session->WriteOutputs(arguments->outputs);
+    if (arguments->timing)
+        sink.Line(session->TimingReport());
     return session->ExitStatus();
 }
 

@@ -2,6 +2,7 @@
 #include "app/clipboard.h"
 #include "app/png_file.h"
 #include "app/script.h"
+#include "app/stopwatch.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -49,11 +50,15 @@ std::unique_ptr<Session> Session::Start(const SessionOptions &options, MessageSi
 {
     std::unique_ptr<Session> session(new Session(options, sink));
     std::string reason;
-    session->device_ = GlDevice::Open(reason);
+    {
+        Stopwatch watch(session->times_.openGl);
+        session->device_ = GlDevice::Open(reason);
+    }
     if (!session->device_) {
         error = "no OpenGL: " + reason;
         return nullptr;
     }
+    Stopwatch watch(session->times_.module);
     session->module_ = Module::Load(options.modulePath, error);
     if (!session->module_)
         return nullptr;
@@ -108,6 +113,7 @@ void Session::RunLine(std::string_view line, const std::string &where)
     for (std::string &token : *tokens)
         pointers.push_back(token.data());
     pointers.push_back(nullptr);
+    Stopwatch watch(times_.commands);
     const char *result = module_->command(static_cast<int>(tokens->size()), pointers.data());
     if (result && *result) {
         if (StartsWith(result, "Error!"))
@@ -146,6 +152,7 @@ bool Session::WriteWindow(const std::string &path)
         Fail("cannot write " + path + ": there is no canvas");
         return false;
     }
+    Stopwatch watch(times_.png);
     if (!WritePng(path, window->Snapshot(), error)) {
         Fail(error);
         return false;
@@ -162,6 +169,7 @@ bool Session::WriteRight(const std::string &path)
         Fail("cannot write " + path + ": there is no right canvas (the script made no stereo pair)");
         return false;
     }
+    Stopwatch watch(times_.png);
     if (!WritePng(path, right->Snapshot(), error)) {
         Fail(error);
         return false;
@@ -179,6 +187,7 @@ bool Session::WriteSideBySide(const std::string &path)
         Fail("cannot write " + path + ": there is no stereo pair (the script made no right canvas)");
         return false;
     }
+    Stopwatch watch(times_.png);
     if (!WritePng(path, SideBySide(*left, right->Snapshot()), error)) {
         Fail(error);
         return false;
@@ -208,6 +217,7 @@ void Session::FrameFinished(const Canvas &left, const Canvas *right)
         return;
     int number = host_->FramesFinished();
     std::string error;
+    Stopwatch watch(times_.png);
     std::string path = Numbered(options_.framesPrefix, number, ".png");
     bool ok = WritePng(path, left.Snapshot(), error);
     if (ok && right)
@@ -235,6 +245,24 @@ void Session::CopyRequested(const Image &image)
         Say("Copied the canvas window to " + path + " (no clipboard here)");
     else
         Say("Warning: the canvas window could not be copied: " + error);
+}
+
+} // namespace tesselin
+
+namespace tesselin {
+
+std::string Session::TimingReport() const
+{
+    const HostTimes &host = host_->Times();
+    auto ms = [](double seconds) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f", seconds * 1000);
+        return std::string(text);
+    };
+    return "Timing: start-up " + ms(times_.openGl + times_.module) + " ms (OpenGL " + ms(times_.openGl) +
+           ", module and welcome canvas " + ms(times_.module) + "), commands " + ms(times_.commands) +
+           " ms (of which contexts " + ms(host.contexts) + ", right-eye replay " + ms(host.replay) +
+           ", drawing finished and read back " + ms(host.readBack) + "), PNG " + ms(times_.png) + " ms";
 }
 
 } // namespace tesselin

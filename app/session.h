@@ -42,6 +42,14 @@ struct SessionOptions {
     std::function<void(const Image &left, const Image *right)> onFrame;
 };
 
+// Where a run's time went, in seconds (the host's own share in HostTimes).
+struct SessionTimes {
+    double openGl = 0;   // opening the display and the first context
+    double module = 0;   // loading the module and its welcome canvas
+    double commands = 0; // all command lines, the host's work during them included
+    double png = 0;      // encoding and writing images
+};
+
 // What a run writes when it ends; empty paths are not written.
 struct Outputs {
     std::string window, right, sideBySide;
@@ -76,6 +84,9 @@ public:
     CanvasHost &Host() { return *host_; }
     const GlDevice &Device() const { return *device_; }
     const std::string &DisplayName() const { return displayName_; }
+    const SessionTimes &Times() const { return times_; }
+    // One line saying where the time went.
+    std::string TimingReport() const;
 
 private:
     Session(const SessionOptions &options, MessageSink &sink) : options_(options), sink_(sink) {}
@@ -94,6 +105,7 @@ private:
     std::string where_;
     bool hadError_ = false;
     bool loaded_ = false;
+    SessionTimes times_;
 };
 
 } // namespace tesselin

@@ -102,6 +102,13 @@ static const DispatchRow DispatchTable[] = {
     {"sphere", CommandSphere},
     {"cylinder", CommandCylinder},
     {"torus", CommandTorus},
+    {"array", CommandArray},
+    {"arrayf", CommandArrayFile},
+    {"line", CommandDrawArrays},
+    {"dots", CommandDrawArrays},
+    {"text", CommandText},
+    {"hgrad", CommandHgrad},
+    {"vgrad", CommandVgrad},
 };
 
 extern "C" TESSELIN_EXPORT const char *ZILTOR_CALL ZiltorH_Command(int count, char **tokens)

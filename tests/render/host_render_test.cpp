@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 namespace {
 
@@ -308,6 +309,48 @@ TEST(Render, EveryFinishIsAFrame)
     EXPECT_EQ(run.frames[0].At(5, 5), Red);
     EXPECT_EQ(run.frames[1].At(5, 5), Rgb(0, 255, 0));
     EXPECT_EQ(run.window.At(5, 5), Rgb(0, 255, 0));
+}
+
+} // namespace
+
+namespace {
+
+TEST(Render, FramesAreWrittenAsNumberedPngsForBothEyes)
+{
+    render::RenderOptions options;
+    options.framesPrefix = render::ScratchDirectory() + "/frame";
+    RenderSession session(options);
+    session.Command("canvas 32 24 0 persp 30 1 100 10 1 0");
+    ClearTo(1, 0, 0);
+    FinishFrame(session);
+    ClearTo(0, 0, 1);
+    FinishFrame(session);
+    auto run = session.Finish();
+    EXPECT_EQ(run.status, 0) << run.AllMessages();
+    struct Expected {
+        const char *suffix;
+        uint32_t colour;
+    } files[] = {{"-0001.png", Red}, {"-0001-right.png", Red}, {"-0002.png", Rgb(0, 0, 255)},
+                 {"-0002-right.png", Rgb(0, 0, 255)}};
+    for (const Expected &file : files) {
+        auto image = render::LoadPng(options.framesPrefix + file.suffix);
+        ASSERT_TRUE(image) << file.suffix;
+        EXPECT_EQ(render::CountNear(*image, file.colour, 0), 32 * 24) << file.suffix;
+    }
+    EXPECT_FALSE(std::filesystem::exists(options.framesPrefix + "-0003.png"));
+}
+
+TEST(Render, AFrameThatCannotBeWrittenStopsTheRun)
+{
+    render::RenderOptions options;
+    options.framesPrefix = "/nonexistent/directory/frame";
+    RenderSession session(options);
+    session.Command("canvas 32 24 persp 30 1 100 10");
+    FinishFrame(session);
+    EXPECT_TRUE(session.Session().Stopped());
+    auto run = session.Finish();
+    EXPECT_TRUE(run.Said("Error! frame 1: cannot write /nonexistent/directory/frame-0001.png")) << run.AllMessages();
+    EXPECT_EQ(run.status, 1);
 }
 
 } // namespace

@@ -114,6 +114,7 @@ RenderSession::RenderSession(const RenderOptions &options)
     tesselin::SessionOptions sessionOptions;
     sessionOptions.modulePath = options.module.empty() ? ModulePath() : options.module;
     sessionOptions.useClipboard = false;
+    sessionOptions.framesPrefix = options.framesPrefix;
     sessionOptions.copyBeside = ScratchDirectory() + "/copy.png";
     Collector *collector = collector_.get();
     sessionOptions.onFrame = [collector](const Image &left, const Image *right) {

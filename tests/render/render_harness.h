@@ -75,6 +75,7 @@ struct RenderResult {
 struct RenderOptions {
     std::string name = "test.tsl"; // the script's name in messages
     std::string module;            // default: the module of this build
+    std::string framesPrefix;      // as tesselin run --frames; none when empty
 };
 
 // Runs script (lines as in a script file) from start to end of input.
