@@ -111,6 +111,27 @@ TEST_F(PictureCommand, ScaleHalfMovesEachSideInByAQuarterTruncatedTowardZero)
     // Fitted (62, 0, 139, 100): 77 x 100. dx = 77 * -0.5 / 2 = -19.25 -> -19;
     // dy = -25.
     EXPECT_EQ(Placed(30, 40, "0 0 0.5"), SolidExtent(81, 25, 120, 75));
+    // A 31 x 40 picture fits as (61, 0, 140, 100); with scale 0.3,
+    // dx = 79 * -0.7 / 2 = -27.65 -> -27 (rounding: -28), dy = -35.
+    EXPECT_EQ(Run("erase white"), "");
+    EXPECT_EQ(Placed(31, 40, "0 0 0.3"), SolidExtent(88, 35, 113, 65));
+    EXPECT_EQ(Run("erase white"), "");
+    // Fitted 77 wide: dx = 77 * -0.9 / 2 = -34.65 -> -34, not -35.
+    EXPECT_EQ(Placed(30, 40, "0 0 0.1"), SolidExtent(96, 45, 105, 55));
+}
+
+TEST_F(PictureCommand, FitTruncatesTowardZeroAlsoBelowZero)
+{
+    // Rectangle (-30, 0, 130, 100) on a 100-wide canvas: a 31 x 20 picture
+    // has its near edge at 50 - 100 * 1.55 / 2 = -27.5, cut to -27 (not -28),
+    // and its far edge at 130 - 3 = 127; moved right by 40 the near edge shows.
+    LoadWithCanvas("canvas 100 100 30");
+    EXPECT_EQ(Placed(31, 20, "40 0 1"), SolidExtent(13, 0, 100, 100));
+    ZiltorH_Unload();
+    // Centre 101 / 2 = 50; top 50 - 201 * 0.5 / 2 = -0.25, cut to 0 (not -1),
+    // bottom 101 - 0; moved down by 10.
+    LoadWithCanvas("canvas 201 101");
+    EXPECT_EQ(Placed(40, 20, "0 10 1"), SolidExtent(0, 10, 201, 101));
 }
 
 TEST_F(PictureCommand, OffsetsMoveTheScaledPicture)
@@ -261,10 +282,12 @@ TEST_F(PictureCommand, PathsLongerThanTheBufferAreRefusedNeverCut)
     EXPECT_EQ(Run("picture l 0 0 1 rel " + fits), "");
     EXPECT_EQ(Left().Count(Blue.Colour()), 50 * 100);
 
-    // One character more. Cut to the buffer, the path would name the picture
-    // above; it is refused instead.
+    // One character more, naming a picture that exists. Neither it nor the
+    // picture that the path cut to the buffer would name is drawn.
+    std::string longer = fits + "x";
+    Solid(20, 40, Blue, longer);
     EXPECT_EQ(Run("erase white"), "");
-    EXPECT_EQ(Run("picture l 0 0 1 rel " + fits + "x"), "");
+    EXPECT_EQ(Run("picture l 0 0 1 rel " + longer), "");
     EXPECT_EQ(Left().Count(White), 200 * 100);
 
     // The same for a path used as it is.
@@ -272,6 +295,8 @@ TEST_F(PictureCommand, PathsLongerThanTheBufferAreRefusedNeverCut)
     ASSERT_EQ(absolute.size(), 259u);
     EXPECT_EQ(Run("picture l 0 0 1 abs " + absolute + "x"), "");
     EXPECT_EQ(Left().Count(White), 200 * 100);
+    EXPECT_EQ(Run("picture l 0 0 1 abs " + absolute), "");
+    EXPECT_EQ(Left().Count(Blue.Colour()), 50 * 100);
 }
 
 TEST_F(PictureCommand, EmptyOrInvertedRectangleDrawsNothing)
