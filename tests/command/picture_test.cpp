@@ -118,7 +118,6 @@ TEST_F(PictureCommand, RightSelectorUsesTheRightCanvasAndTheRectangleMovedByTheA
 {
     LoadWithCanvas("canvas 200 100 10");
     std::string path = Solid(20, 40);
-    host.hasRightCanvas = 1;
     // The rectangle is (-10, 0, 210, 100); moved by the amount, (0, 0, 220, 100).
     EXPECT_EQ(Run("picture r 0 0 1 abs " + path), "");
     EXPECT_EQ(host.calls, (std::vector<std::string>{"HasCanvas()", "HasRightCanvas()", "RefreshCanvas(0, -1)"}));
@@ -144,7 +143,6 @@ TEST_F(PictureCommand, RightSelectorUsesTheRightCanvasAndTheRectangleMovedByTheA
 TEST_F(PictureCommand, SelectorAndModeAreCaseSensitiveAndRelativePathsJoinWithASlash)
 {
     LoadWithCanvas("canvas 200 100 0");
-    host.hasRightCanvas = 1;
     fs::create_directories(dir.path / "sub");
     Solid(20, 40, Green, "sub/pic.png");
     WorkingDirectory inside(dir.path);
