@@ -71,8 +71,14 @@ typedef struct DispatchRow {
 } DispatchRow;
 
 static const DispatchRow DispatchTable[] = {
+    {"help", CommandHelp},
+    {"copy", CommandCopy},
+    {"anaglyph", CommandAnaglyph},
+    {"stop", CommandStop},
     {"canvas", CommandCanvas},
     {NULL, CanvasGate},
+    {"erase", CommandErase},
+    {"picture", CommandPicture},
     {NULL, ModelingGate},
     {"clear", CommandClear},
     {"finish", CommandFinish},

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config binutils
   libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libfreetype-dev fonts-dejavu-core
-  libpng-dev zlib1g-dev libturbojpeg0-dev libstb-dev
+  libpng-dev zlib1g-dev libturbojpeg0-dev libstb-dev libgif-dev
   libreadline-dev
   libgtest-dev libgmock-dev
 )

@@ -86,6 +86,7 @@ int ZILTOR_CALL SelectCanvasDouble(CanvasRecord *canvas, int for3d)
 int ZILTOR_CALL SetRightCanvasDouble(CanvasRecord *canvas)
 {
     Record("SetRightCanvas", CurrentHost->NameOf(canvas));
+    CurrentHost->hasRightCanvas = canvas != nullptr;
     return 0;
 }
 int ZILTOR_CALL HasCanvasDouble() { Record("HasCanvas"); return CurrentHost->hasCanvas; }

@@ -35,7 +35,7 @@ struct RecordingHost {
         return w >= 1 && h >= 1 && w <= 8192 && h <= 8192;
     };
     int hasCanvas = 1;
-    int hasRightCanvas = 0;
+    int hasRightCanvas = 0; // also set by SetRightCanvas, as a host keeps it
     int isModeling = 1;
     // Added by SetViewMargin to whatever amount it is asked to store.
     int marginBias = 0;
