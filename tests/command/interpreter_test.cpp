@@ -38,6 +38,45 @@ TEST_F(Interpreter, UnknownKeywordMeetsTheGatesInOrder)
     EXPECT_EQ(host.calls, (std::vector<std::string>{"HasCanvas()", "IsModeling()"}));
 }
 
+// Every keyword in dispatch order: the first five stand before both gates, the
+// next two between them, the rest behind both. Eleven extra tokens are a count
+// that the commands before the modelling gate all refuse, so none of them acts.
+TEST_F(Interpreter, EveryKeywordMeetsTheGatesAtItsPlace)
+{
+    const char *const keywords[] = {
+        "help", "copy", "anaglyph", "stop", "canvas", "erase", "picture", "clear", "finish", "light", "ambient",
+        "push", "pop", "rotate", "scale", "move", "color", "diffuse", "shine", "emit", "out", "in", "solid",
+        "wire", "dot", "triad", "quad", "polygon", "disk", "pipe", "horn", "cube", "sphere", "cylinder", "torus",
+        "array", "arrayf", "line", "dots", "text", "hgrad", "vgrad"};
+    Load();
+    for (int i = 0; i < 42; i++) {
+        const std::string line = std::string(keywords[i]) + " 1 1 1 1 1 1 1 1 1 1 1";
+        ClearRecords();
+        host.hasCanvas = 0;
+        host.isModeling = 0;
+        std::string result = Run(line);
+        if (i < 5) {
+            EXPECT_EQ(result, "Error! Wrong number of tokens") << line;
+            EXPECT_TRUE(host.calls.empty()) << line;
+            continue;
+        }
+        EXPECT_EQ(result, "Error! No canvas") << line;
+        EXPECT_EQ(host.calls, (std::vector<std::string>{"HasCanvas()"})) << line;
+
+        ClearRecords();
+        host.hasCanvas = 1;
+        result = Run(line);
+        if (i < 7) {
+            EXPECT_EQ(result, "Error! Wrong number of tokens") << line;
+            EXPECT_EQ(host.calls, (std::vector<std::string>{"HasCanvas()"})) << line;
+        } else {
+            EXPECT_EQ(result, "Error! Modeling not begun") << line;
+            EXPECT_EQ(host.calls, (std::vector<std::string>{"HasCanvas()", "IsModeling()"})) << line;
+        }
+        EXPECT_TRUE(recording_gl::Calls().empty()) << line;
+    }
+}
+
 TEST_F(Interpreter, KeywordsAreCaseSensitive)
 {
     Load();
