@@ -67,7 +67,7 @@ TEST(Render, MonoCanvasShowsTheClearedFrameAfterFinish)
     EXPECT_TRUE(run.rightFrames.empty());
 }
 
-TEST(Render, NewThreeDCanvasIsWhiteUntilDrawnAndFinished)
+TEST(Render, NewThreeDCanvasIsWhiteUntilAFrameIsFinished)
 {
     RenderSession session;
     session.Command("canvas 64 48 persp 30 1 100 10");
@@ -77,15 +77,13 @@ TEST(Render, NewThreeDCanvasIsWhiteUntilDrawnAndFinished)
     EXPECT_EQ(render::CountNear(run.window, White, 0), 64 * 48);
     EXPECT_TRUE(run.Said("test.tsl: Hint: a 3D frame was drawn but never finished")) << run.AllMessages();
     EXPECT_EQ(run.status, 0);
-}
 
-TEST(Render, FinishedFrameNeedsNoHint)
-{
-    RenderSession session;
-    session.Command("canvas 64 48 persp 30 1 100 10");
+    RenderSession finished;
+    finished.Command("canvas 64 48 persp 30 1 100 10");
     ClearTo(0, 0, 0);
-    FinishFrame(session);
-    auto run = session.Finish();
+    FinishFrame(finished);
+    run = finished.Finish();
+    EXPECT_EQ(render::CountNear(run.window, Black, 0), 64 * 48);
     EXPECT_FALSE(run.Said("Hint")) << run.AllMessages();
 }
 
@@ -294,6 +292,25 @@ TEST(Render, ZeroHeightViewportDrawsNothingAndKeepsGoing)
     auto run = session.Finish();
     EXPECT_EQ(render::CountNear(run.window, Black, 0), 100 * 80);
     EXPECT_EQ(run.status, 0) << run.AllMessages();
+}
+
+TEST(Render, ViewportIsTheSceneRectangleAsThePlugInLeftIt)
+{
+    // Scene amount -30: the plug-in narrows its scene rectangle by 30 pixels
+    // at the left and at the right; drawing stays inside, the clear does not.
+    RenderSession session;
+    session.Command("canvas 200 100 0 persp 30 1 100 10 0.5 -30");
+    ClearTo(0, 0, 1);
+    Square(0, 0, 0, 50, Red);
+    FinishFrame(session);
+    auto run = session.Finish();
+    for (const Image *eye : {&run.window, &run.right}) {
+        Blob drawn = FindNear(*eye, Red, 2);
+        EXPECT_EQ(drawn.bounds.left, 30);
+        EXPECT_EQ(drawn.bounds.right, 170);
+        EXPECT_EQ(drawn.count, 140 * 100);
+        EXPECT_EQ(render::CountNear(*eye, Rgb(0, 0, 255), 0), 60 * 100);
+    }
 }
 
 TEST(Render, EveryFinishIsAFrame)
