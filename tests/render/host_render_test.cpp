@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 
 namespace {
 
@@ -218,6 +220,84 @@ TEST(Render, BothEyesAreExactWhenTheEyesCoincide)
         EXPECT_EQ(run.frames[frame].pixels, run.rightFrames[frame].pixels);
     }
     EXPECT_NE(run.frames[0].pixels, run.frames[1].pixels);
+}
+
+// Calls whose pointers the right eye must get copies of: pixel rectangles,
+// bitmaps, textures, stipples, list names and parameter vectors. The client
+// memory is overwritten right after each call, before the frame is finished.
+void PointerScene()
+{
+    ClearTo(1, 1, 1);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 9); // rows of 9 pixels, 7 of them used
+    std::vector<GLubyte> pixels(9 * 5 * 3);
+    for (std::size_t i = 0; i < pixels.size(); i++)
+        pixels[i] = GLubyte(i * 37);
+    glRasterPos2d(-3, 1);
+    glDrawPixels(7, 5, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    std::fill(pixels.begin(), pixels.end(), 0);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+
+    GLubyte bits[3 * 10];
+    for (int i = 0; i < 30; i++)
+        bits[i] = GLubyte(0xA5 ^ i);
+    glColor3d(0, 0, 1);
+    glRasterPos2d(-2, -1);
+    glBitmap(20, 10, 0, 0, 0, 0, bits);
+    std::fill(std::begin(bits), std::end(bits), 0);
+
+    std::vector<GLubyte> texels(3 * 3 * 3);
+    for (std::size_t i = 0; i < texels.size(); i++)
+        texels[i] = GLubyte(255 - i * 9);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 3, 3, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+    std::fill(texels.begin(), texels.end(), 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    GLfloat border[4] = {0.2f, 0.9f, 0.4f, 1};
+    glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
+    std::fill(std::begin(border), std::end(border), 0.0f);
+    glEnable(GL_TEXTURE_2D);
+    GLuint list = glGenLists(2);
+    glNewList(list + 1, GL_COMPILE);
+    glBegin(GL_QUADS);
+    glTexCoord2d(0, 0), glVertex2d(0, 0);
+    glTexCoord2d(1, 0), glVertex2d(2, 0);
+    glTexCoord2d(1, 1), glVertex2d(2, 2);
+    glTexCoord2d(0, 1), glVertex2d(0, 2);
+    glEnd();
+    glEndList();
+    GLushort names[2] = {GLushort(list + 1), GLushort(list + 1)};
+    glCallLists(1, GL_UNSIGNED_SHORT, names);
+    names[0] = 0;
+    glDisable(GL_TEXTURE_2D);
+
+    GLubyte stipple[128];
+    for (int i = 0; i < 128; i++)
+        stipple[i] = GLubyte(i % 3 ? 0xF0 : 0x0F);
+    glPolygonStipple(stipple);
+    std::fill(std::begin(stipple), std::end(stipple), 0xFF);
+    glEnable(GL_POLYGON_STIPPLE);
+    GLfloat fog[4] = {0.9f, 0.1f, 0.8f, 1};
+    glFogfv(GL_FOG_COLOR, fog);
+    std::fill(std::begin(fog), std::end(fog), 0.0f);
+    glFogf(GL_FOG_DENSITY, 0.2f);
+    glEnable(GL_FOG);
+    Square(-1, -1.5, 0, 0.8, Red);
+    glDisable(GL_FOG);
+    glDisable(GL_POLYGON_STIPPLE);
+}
+
+TEST(Render, RightEyeGetsCopiesOfEveryPointerArgument)
+{
+    RenderSession session;
+    session.Command("canvas 160 120 0 persp 30 1 100 10 0 0");
+    PointerScene();
+    FinishFrame(session);
+    auto run = session.Finish();
+    ASSERT_EQ(run.rightFrames.size(), 1u);
+    EXPECT_GT(render::FindUnlike(run.window, White, 0).count, 1000);
+    EXPECT_EQ(run.window.pixels, run.right.pixels);
+    EXPECT_FALSE(run.Said("Warning")) << run.AllMessages();
 }
 
 TEST(Render, MonoCanvasAfterStereoStartsFresh)
