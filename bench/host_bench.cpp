@@ -159,6 +159,7 @@ struct FrameResult {
     double median = 0;
     long long facets = 0;
     bool exact = true;
+    std::size_t streamBytes = 0;
 };
 
 std::vector<std::string> SceneLines(int bands)
@@ -224,6 +225,7 @@ FrameResult TimeFrames(const std::string &canvas, int frames, int bands, bool di
     for (const auto &line : sink.lines)
         std::printf("   (message: %s)\n", line.c_str());
     result.median = Median(times);
+    result.streamBytes = session->Host().Times().largestStream;
     result.facets = 6LL * bands * 2 * bands;
     for (std::size_t i = 0; i < rights.size() && i < lefts.size(); i++)
         result.exact = result.exact && lefts[i].pixels == rights[i].pixels;
@@ -242,6 +244,7 @@ void StereoAgainstMono(int frames, int bands)
     std::printf("   mono frame                          %7.1f ms\n", mono.median);
     std::printf("   stereo frame (record and replay)    %7.1f ms   %.2f x mono\n", stereo.median,
                 stereo.median / mono.median);
+    std::printf("   recorded for the right eye          %7.1f MB per frame\n", stereo.streamBytes / 1048576.0);
     std::printf("   eyes 0 apart: right eye equals left %s\n", same.exact ? "yes, pixel for pixel" : "NO");
     std::printf("   display list, compile+execute+call  %7.1f ms   %.2f x mono (no state save/restore)\n",
                 list.median, list.median / mono.median);
