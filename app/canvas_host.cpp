@@ -417,6 +417,7 @@ int CanvasHost::FinishModel()
     gl::RecordInto(nullptr);
     Canvas *right = nullptr;
     if (scene->stereo && scene->right) {
+        times_.largestStream = std::max(times_.largestStream, scene->pending.Bytes());
         {
             Stopwatch watch(times_.replay);
             scene->right->MakeCurrent();

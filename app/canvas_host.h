@@ -60,6 +60,7 @@ struct HostTimes {
     double contexts = 0; // making rendering contexts and their framebuffers
     double replay = 0;   // repeating frames for the right eye
     double readBack = 0; // copying finished frames into the canvases
+    std::size_t largestStream = 0; // bytes of the largest frame recorded for the right eye
 };
 
 class CanvasHost {

@@ -6,6 +6,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <tuple>
@@ -19,6 +20,7 @@ using Word = CommandStream::Word;
 
 std::array<void *, FunctionCount> Real{};
 bool Current = false;
+bool Oversized = false; // the call being recorded passed more data than is kept
 CommandStream *Stream = nullptr;
 Notes TheNotes;
 
@@ -106,19 +108,18 @@ GLint RealInteger(GLenum pname)
     return value;
 }
 
-// Bytes an image of width x height x depth reads from client memory under
-// the current unpack state (row length, skips, alignment).
-long UnpackedBytes(long width, long height, long depth, long groupBits)
+// Bytes an image of width x height (x depth, for volumes) reads from client
+// memory under the current unpack state: row length, skips, alignment, and
+// for volumes image height and skipped images.
+long UnpackedBytes(long width, long height, long depth, long groupBits, bool volume)
 {
     if (width <= 0 || height <= 0 || depth <= 0 || !Current)
         return 0;
     long rowLength = RealInteger(GL_UNPACK_ROW_LENGTH);
-    long alignment = RealInteger(GL_UNPACK_ALIGNMENT);
-    long imageHeight = RealInteger(GL_UNPACK_IMAGE_HEIGHT);
+    long alignment = std::max<long>(RealInteger(GL_UNPACK_ALIGNMENT), 1);
     long skipPixels = RealInteger(GL_UNPACK_SKIP_PIXELS), skipRows = RealInteger(GL_UNPACK_SKIP_ROWS);
-    long skipImages = RealInteger(GL_UNPACK_SKIP_IMAGES);
-    if (alignment < 1)
-        alignment = 1;
+    long imageHeight = volume ? RealInteger(GL_UNPACK_IMAGE_HEIGHT) : 0;
+    long skipImages = volume ? RealInteger(GL_UNPACK_SKIP_IMAGES) : 0;
     long pixelsPerRow = rowLength > 0 ? rowLength : width;
     long rowBytes = (pixelsPerRow * groupBits + 7) / 8;
     rowBytes = (rowBytes + alignment - 1) / alignment * alignment;
@@ -128,32 +129,43 @@ long UnpackedBytes(long width, long height, long depth, long groupBits)
     return (skipImages + depth - 1) * imageBytes + (skipRows + height - 1) * rowBytes + lastRowBytes;
 }
 
-long UnpackedBitmapBytes(long width, long height) { return UnpackedBytes(width, height, 1, 1); }
+long UnpackedBitmapBytes(long width, long height) { return UnpackedBytes(width, height, 1, 1, false); }
 
-long UnpackedImageBytes(long width, long height, long depth, GLenum format, GLenum type)
+// Bits per pixel of an image of format and type; 0 for a pair OpenGL refuses.
+long PixelBits(GLenum format, GLenum type)
 {
     long components = 1;
     switch (format) {
     case GL_LUMINANCE_ALPHA: components = 2; break;
-    case GL_RGB: case 0x80E0 /* GL_BGR */: components = 3; break;
-    case GL_RGBA: case 0x80E1 /* GL_BGRA */: components = 4; break;
+    case GL_RGB: case GL_BGR: components = 3; break;
+    case GL_RGBA: case GL_BGRA: components = 4; break;
     default: break;
     }
-    long bits;
     switch (type) {
-    case GL_BITMAP: bits = components; break;
-    case GL_BYTE: case GL_UNSIGNED_BYTE: bits = 8 * components; break;
-    case GL_SHORT: case GL_UNSIGNED_SHORT: bits = 16 * components; break;
-    case GL_INT: case GL_UNSIGNED_INT: case GL_FLOAT: bits = 32 * components; break;
-    case GL_UNSIGNED_BYTE_3_3_2: case GL_UNSIGNED_BYTE_2_3_3_REV: bits = 8; break;
+    case GL_BITMAP: return components;
+    case GL_BYTE: case GL_UNSIGNED_BYTE: return 8 * components;
+    case GL_SHORT: case GL_UNSIGNED_SHORT: return 16 * components;
+    case GL_INT: case GL_UNSIGNED_INT: case GL_FLOAT: return 32 * components;
+    case GL_UNSIGNED_BYTE_3_3_2: case GL_UNSIGNED_BYTE_2_3_3_REV: return 8;
     case GL_UNSIGNED_SHORT_5_6_5: case GL_UNSIGNED_SHORT_5_6_5_REV:
     case GL_UNSIGNED_SHORT_4_4_4_4: case GL_UNSIGNED_SHORT_4_4_4_4_REV:
-    case GL_UNSIGNED_SHORT_5_5_5_1: case GL_UNSIGNED_SHORT_1_5_5_5_REV: bits = 16; break;
+    case GL_UNSIGNED_SHORT_5_5_5_1: case GL_UNSIGNED_SHORT_1_5_5_5_REV: return 16;
     case GL_UNSIGNED_INT_8_8_8_8: case GL_UNSIGNED_INT_8_8_8_8_REV:
-    case GL_UNSIGNED_INT_10_10_10_2: case GL_UNSIGNED_INT_2_10_10_10_REV: bits = 32; break;
-    default: return 0; // OpenGL refuses the call and reads nothing
+    case GL_UNSIGNED_INT_10_10_10_2: case GL_UNSIGNED_INT_2_10_10_10_REV: return 32;
+    default: return 0;
     }
-    return UnpackedBytes(width, height, depth, bits);
+}
+
+long UnpackedImageBytes(long width, long height, GLenum format, GLenum type)
+{
+    long bits = PixelBits(format, type);
+    return bits ? UnpackedBytes(width, height, 1, bits, false) : 0;
+}
+
+long UnpackedVolumeBytes(long width, long height, long depth, GLenum format, GLenum type)
+{
+    long bits = PixelBits(format, type);
+    return bits ? UnpackedBytes(width, height, depth, bits, true) : 0;
 }
 
 long ListNameBytes(long n, GLenum type)
@@ -241,8 +253,12 @@ template <typename A> void Put(Word *&p, const A &a)
 // its elements need 8-byte alignment, then the elements.
 template <typename T> void Put(Word *&p, const SpanArg<T> &s)
 {
-    *p++ = s.data ? Word(s.count) : NullSpan;
-    if (!s.data)
+    // Nothing OpenGL 1.x reads comes near this; a larger span is not kept.
+    constexpr std::size_t Largest = (std::size_t(1) << 30) / sizeof(T);
+    Oversized = Oversized || (s.data && s.count > Largest);
+    bool kept = s.data && s.count <= Largest;
+    *p++ = kept ? Word(s.count) : NullSpan;
+    if (!kept)
         return;
     if (alignof(T) > alignof(Word) && reinterpret_cast<uintptr_t>(p) % alignof(T))
         p++;
@@ -310,6 +326,9 @@ template <Fn F, typename P, typename... A> void Append(const A &...a)
     p += 2;
     (Put(p, a), ...);
     Stream->Commit(std::size_t(p - start));
+    if (Oversized && !TheNotes.unrepeatable)
+        TheNotes.unrepeatable = F;
+    Oversized = false;
 }
 
 template <Fn F, typename P> ResultOf<P> DropWithoutContext()
@@ -330,7 +349,8 @@ template <Fn F, typename P, typename... A> ResultOf<P> CallRECORD(A... a)
 
 template <Fn F, typename P, typename... A> ResultOf<P> CallDRAW(A... a)
 {
-    TheNotes.drawn = true;
+    if (Current)
+        TheNotes.drawn = true;
     return CallRECORD<F, P>(a...);
 }
 

@@ -262,7 +262,10 @@ std::string Session::TimingReport() const
     return "Timing: start-up " + ms(times_.openGl + times_.module) + " ms (OpenGL " + ms(times_.openGl) +
            ", module and welcome canvas " + ms(times_.module) + "), commands " + ms(times_.commands) +
            " ms (of which contexts " + ms(host.contexts) + ", right-eye replay " + ms(host.replay) +
-           ", drawing finished and read back " + ms(host.readBack) + "), PNG " + ms(times_.png) + " ms";
+           ", drawing finished and read back " + ms(host.readBack) + "), PNG " + ms(times_.png) + " ms" +
+           (host.largestStream ? "; largest right-eye frame recorded " +
+                                     std::to_string((host.largestStream + 1023) / 1024) + " KB"
+                               : "");
 }
 
 } // namespace tesselin

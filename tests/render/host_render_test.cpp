@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 
 namespace {
 
@@ -67,7 +69,7 @@ TEST(Render, MonoCanvasShowsTheClearedFrameAfterFinish)
     EXPECT_TRUE(run.rightFrames.empty());
 }
 
-TEST(Render, NewThreeDCanvasIsWhiteUntilDrawnAndFinished)
+TEST(Render, NewThreeDCanvasIsWhiteUntilAFrameIsFinished)
 {
     RenderSession session;
     session.Command("canvas 64 48 persp 30 1 100 10");
@@ -77,15 +79,13 @@ TEST(Render, NewThreeDCanvasIsWhiteUntilDrawnAndFinished)
     EXPECT_EQ(render::CountNear(run.window, White, 0), 64 * 48);
     EXPECT_TRUE(run.Said("test.tsl: Hint: a 3D frame was drawn but never finished")) << run.AllMessages();
     EXPECT_EQ(run.status, 0);
-}
 
-TEST(Render, FinishedFrameNeedsNoHint)
-{
-    RenderSession session;
-    session.Command("canvas 64 48 persp 30 1 100 10");
+    RenderSession finished;
+    finished.Command("canvas 64 48 persp 30 1 100 10");
     ClearTo(0, 0, 0);
-    FinishFrame(session);
-    auto run = session.Finish();
+    FinishFrame(finished);
+    run = finished.Finish();
+    EXPECT_EQ(render::CountNear(run.window, Black, 0), 64 * 48);
     EXPECT_FALSE(run.Said("Hint")) << run.AllMessages();
 }
 
@@ -222,6 +222,84 @@ TEST(Render, BothEyesAreExactWhenTheEyesCoincide)
     EXPECT_NE(run.frames[0].pixels, run.frames[1].pixels);
 }
 
+// Calls whose pointers the right eye must get copies of: pixel rectangles,
+// bitmaps, textures, stipples, list names and parameter vectors. The client
+// memory is overwritten right after each call, before the frame is finished.
+void PointerScene()
+{
+    ClearTo(1, 1, 1);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 9); // rows of 9 pixels, 7 of them used
+    std::vector<GLubyte> pixels(9 * 5 * 3);
+    for (std::size_t i = 0; i < pixels.size(); i++)
+        pixels[i] = GLubyte(i * 37);
+    glRasterPos2d(-3, 1);
+    glDrawPixels(7, 5, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    std::fill(pixels.begin(), pixels.end(), 0);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+
+    GLubyte bits[3 * 10];
+    for (int i = 0; i < 30; i++)
+        bits[i] = GLubyte(0xA5 ^ i);
+    glColor3d(0, 0, 1);
+    glRasterPos2d(-2, -1);
+    glBitmap(20, 10, 0, 0, 0, 0, bits);
+    std::fill(std::begin(bits), std::end(bits), 0);
+
+    std::vector<GLubyte> texels(3 * 3 * 3);
+    for (std::size_t i = 0; i < texels.size(); i++)
+        texels[i] = GLubyte(255 - i * 9);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 3, 3, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+    std::fill(texels.begin(), texels.end(), 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    GLfloat border[4] = {0.2f, 0.9f, 0.4f, 1};
+    glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
+    std::fill(std::begin(border), std::end(border), 0.0f);
+    glEnable(GL_TEXTURE_2D);
+    GLuint list = glGenLists(2);
+    glNewList(list + 1, GL_COMPILE);
+    glBegin(GL_QUADS);
+    glTexCoord2d(0, 0), glVertex2d(0, 0);
+    glTexCoord2d(1, 0), glVertex2d(2, 0);
+    glTexCoord2d(1, 1), glVertex2d(2, 2);
+    glTexCoord2d(0, 1), glVertex2d(0, 2);
+    glEnd();
+    glEndList();
+    GLushort names[2] = {GLushort(list + 1), GLushort(list + 1)};
+    glCallLists(1, GL_UNSIGNED_SHORT, names);
+    names[0] = 0;
+    glDisable(GL_TEXTURE_2D);
+
+    GLubyte stipple[128];
+    for (int i = 0; i < 128; i++)
+        stipple[i] = GLubyte(i % 3 ? 0xF0 : 0x0F);
+    glPolygonStipple(stipple);
+    std::fill(std::begin(stipple), std::end(stipple), 0xFF);
+    glEnable(GL_POLYGON_STIPPLE);
+    GLfloat fog[4] = {0.9f, 0.1f, 0.8f, 1};
+    glFogfv(GL_FOG_COLOR, fog);
+    std::fill(std::begin(fog), std::end(fog), 0.0f);
+    glFogf(GL_FOG_DENSITY, 0.2f);
+    glEnable(GL_FOG);
+    Square(-1, -1.5, 0, 0.8, Red);
+    glDisable(GL_FOG);
+    glDisable(GL_POLYGON_STIPPLE);
+}
+
+TEST(Render, RightEyeGetsCopiesOfEveryPointerArgument)
+{
+    RenderSession session;
+    session.Command("canvas 160 120 0 persp 30 1 100 10 0 0");
+    PointerScene();
+    FinishFrame(session);
+    auto run = session.Finish();
+    ASSERT_EQ(run.rightFrames.size(), 1u);
+    EXPECT_GT(render::FindUnlike(run.window, White, 0).count, 1000);
+    EXPECT_EQ(run.window.pixels, run.right.pixels);
+    EXPECT_FALSE(run.Said("Warning")) << run.AllMessages();
+}
+
 TEST(Render, MonoCanvasAfterStereoStartsFresh)
 {
     RenderSession session;
@@ -294,6 +372,25 @@ TEST(Render, ZeroHeightViewportDrawsNothingAndKeepsGoing)
     auto run = session.Finish();
     EXPECT_EQ(render::CountNear(run.window, Black, 0), 100 * 80);
     EXPECT_EQ(run.status, 0) << run.AllMessages();
+}
+
+TEST(Render, ViewportIsTheSceneRectangleAsThePlugInLeftIt)
+{
+    // Scene amount -30: the plug-in narrows its scene rectangle by 30 pixels
+    // at the left and at the right; drawing stays inside, the clear does not.
+    RenderSession session;
+    session.Command("canvas 200 100 0 persp 30 1 100 10 0.5 -30");
+    ClearTo(0, 0, 1);
+    Square(0, 0, 0, 50, Red);
+    FinishFrame(session);
+    auto run = session.Finish();
+    for (const Image *eye : {&run.window, &run.right}) {
+        Blob drawn = FindNear(*eye, Red, 2);
+        EXPECT_EQ(drawn.bounds.left, 30);
+        EXPECT_EQ(drawn.bounds.right, 170);
+        EXPECT_EQ(drawn.count, 140 * 100);
+        EXPECT_EQ(render::CountNear(*eye, Rgb(0, 0, 255), 0), 60 * 100);
+    }
 }
 
 TEST(Render, EveryFinishIsAFrame)

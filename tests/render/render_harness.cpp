@@ -175,11 +175,27 @@ RenderResult RenderScript(std::string_view script, const RenderOptions &options)
 std::string ModulePath() { return TESSELIN_MODULE_PATH; }
 std::string ProgramPath() { return TESSELIN_PROGRAM_PATH; }
 
+namespace {
+
+// This process's scratch files, removed when the process ends.
+struct ScratchRoot {
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("tesselin-render-" + std::to_string(getpid()));
+    ~ScratchRoot()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
+} // namespace
+
 std::string ScratchDirectory()
 {
+    static ScratchRoot root;
     const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "harness";
-    auto directory = std::filesystem::temp_directory_path() / ("tesselin-" + std::to_string(getpid())) / name;
+    auto directory = root.path / name;
     std::filesystem::create_directories(directory);
     return directory.string();
 }

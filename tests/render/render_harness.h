@@ -107,7 +107,7 @@ private:
 // The built module and program.
 std::string ModulePath();
 std::string ProgramPath();
-// A fresh directory for this test's files.
+// A directory for this test's files, removed when the test process ends.
 std::string ScratchDirectory();
 
 struct ProgramResult {
