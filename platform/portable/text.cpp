@@ -206,3 +206,16 @@ int DrawTextA(HDC dc, LPCSTR text, int length, RECT *rect, UINT format)
     }
     return height;
 }
+
+// The font lives as long as the module: freed when the module is unloaded, so
+// a host that loads and unloads the module repeatedly loses nothing.
+__attribute__((destructor)) static void ReleaseFont(void)
+{
+    for (Glyph &glyph : TheFont.glyphs)
+        free(glyph.bits);
+    if (TheFont.ready > 0) {
+        FT_Done_Face(TheFont.face);
+        FT_Done_FreeType(TheFont.library);
+    }
+    memset(&TheFont, 0, sizeof TheFont);
+}

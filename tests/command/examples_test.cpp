@@ -46,9 +46,6 @@ TEST_F(Examples, EveryLineOfEveryExampleSucceeds)
                 continue;
             std::string result = Run(line);
             modelled += line.rfind("canvas ", start) == start && Tokens(line) >= 8;
-            // Tolerated only while the anaglyph command is not yet in this build.
-            if (line.rfind("anaglyph ", 0) == 0 && result == "Error! A wrong token")
-                continue;
             EXPECT_EQ(result, "") << entry.path().filename() << ":" << number << ": " << line;
             drawn += !recording_gl::CallsNamed({"glVertex3fv", "gluSphere"}).empty();
             ClearRecords();

@@ -120,23 +120,15 @@ TEST(ModelRender, InsideFacingDarkensFacesTurnedToTheLight)
     }
 }
 
-// Whether this build's module knows the anaglyph command yet.
-bool AnaglyphKnown()
-{
-    return !render::RenderScript("canvas 8 8 persp 30 1 100 10\nanaglyph 1 0 0 0 1 1\n").Said("A wrong token");
-}
-
 TEST(ModelRender, ExamplesRenderWithoutErrors)
 {
-    const bool anaglyph = AnaglyphKnown();
     const auto dir = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "examples";
     for (const char *name : {"lit_scene.tsl", "wireframe.tsl", "torus_knot_anaglyph.tsl"}) {
         std::ifstream in(dir / name);
         ASSERT_TRUE(in) << name;
         std::string text, line;
         while (std::getline(in, line))
-            if (anaglyph || line.rfind("anaglyph ", 0) != 0)
-                text += line + "\n";
+            text += line + "\n";
         render::RenderOptions options;
         options.name = name;
         auto run = render::RenderScript(text, options);
@@ -146,7 +138,7 @@ TEST(ModelRender, ExamplesRenderWithoutErrors)
         const Image &frame = run.frames.back();
         Blob drawn = render::FindUnlike(frame, frame.At(0, 0), 12);
         EXPECT_GT(drawn.count, frame.width * frame.height / 20) << options.name << " draws a good part of the canvas";
-        if (anaglyph && text.find("\nanaglyph ") != std::string::npos) {
+        if (text.find("\nanaglyph ") != std::string::npos) {
             // The eyes see the knot from two places: red fringes on one side of
             // the tube, cyan on the other.
             long red = 0, cyan = 0;
