@@ -6,7 +6,6 @@
 #include <string.h>
 
 static const char *const WhiteWord = "white";
-static const char *const NoCanvasText = "No canvas";
 
 const char *CommandErase(int count, char **tokens)
 {

@@ -12,8 +12,6 @@
 
 static const char *const RightSelector = "r";
 static const char *const AbsoluteMode = "abs";
-static const char *const NoRightCanvasText = "No right canvas";
-static const char *const NoCanvasText = "No canvas";
 
 // Edges, scale steps and offsets beyond 2^28 pixels are refused: no canvas is
 // near that large, and sums of three such values stay well inside an int.

@@ -8,7 +8,6 @@
 #include <string.h>
 
 // No message text of the table fits a block that cannot be allocated.
-static const char *const NotEnoughMemoryText = "Not enough memory";
 
 const char *NotEnoughMemory(void)
 {

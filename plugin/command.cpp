@@ -9,8 +9,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-static const char *const NoCanvasText = "No canvas";
-
 // Copies as much of text as fits after prefix, always NUL-terminated: no
 // message is ever built past the buffer.
 static const char *BuildMessage(char *buffer, const char *prefix, const char *text)

@@ -9,6 +9,10 @@ ViewRecord CanvasView;
 ViewRecord SceneView;
 char MessageBuffer[MESSAGE_BUFFER_SIZE];
 
+const char *const NoCanvasText = "No canvas";
+const char *const NoRightCanvasText = "No right canvas";
+const char *const NotEnoughMemoryText = "Not enough memory";
+
 const char *const MessageTexts[MESSAGE_TEXT_COUNT] = {
     "Wrong number of tokens",
     "A wrong token",

@@ -52,6 +52,11 @@ extern ViewRecord CanvasView;
 extern ViewRecord SceneView;
 extern char MessageBuffer[MESSAGE_BUFFER_SIZE];
 extern const char *const MessageTexts[MESSAGE_TEXT_COUNT];
+// Texts outside the table: the canvas gate's error, the one warning, and the
+// answer when memory for an array or a text line cannot be had.
+extern const char *const NoCanvasText;
+extern const char *const NoRightCanvasText;
+extern const char *const NotEnoughMemoryText;
 extern const float Pi;
 extern const char *const OrthoKeyword;
 extern const char *const FlatKeyword;
