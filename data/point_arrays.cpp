@@ -7,8 +7,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-// No message text of the table fits a block that cannot be allocated.
-
+// No message text of the table fits a block that cannot be allocated, so this
+// one answers for the array blocks, the file buffer and long text lines.
 const char *NotEnoughMemory(void)
 {
     return MakeError(MessageBuffer, NotEnoughMemoryText);
