@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 if ! command -v i686-w64-mingw32-g++-posix >/dev/null; then
   run() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+  run apt-get update -q
   run env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends g++-mingw-w64-i686-posix
 fi
 cmake -S . -B build-win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
