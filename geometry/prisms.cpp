@@ -10,6 +10,26 @@
 // corner: the path points that follow the origin.
 static const float SquarePath[4][2] = {{1, 0}, {1, 1}, {0, 1}, {0, 0}};
 
+// The outline of pipe and horn after its first point, the origin: the unit
+// square with exactly four tokens, else the x, y pairs from token 4 on. Point
+// i sets x or y of b; returns nonzero when b is complete and a step is due (a
+// final unpaired x moves the point and draws nothing).
+static int PathPointCount(int count)
+{
+    return count == 4 ? 4 : count - 4;
+}
+
+static int NextPathPoint(int count, char **tokens, int i, float *b)
+{
+    if (count == 4) {
+        b[0] = SquarePath[i][0];
+        b[1] = SquarePath[i][1];
+        return 1;
+    }
+    b[i % 2] = (float)atof(tokens[4 + i]);
+    return i % 2;
+}
+
 // pipe dx dy dz [x1 y1 x2 y2 ...]: the offset is the work vector.
 const char *CommandPipe(int count, char **tokens)
 {
@@ -18,22 +38,9 @@ const char *CommandPipe(int count, char **tokens)
     float *offset = WorkVector;
     ParseVector3(offset, tokens, 1);
     ExtrusionRecord record = {{0, 0, 0}, {1, 0, 0}, {0, 0, 0}, {0, 0, 0}};
-    if (count == 4) {
-        for (int i = 0; i < 4; i++) {
-            record.b[0] = SquarePath[i][0];
-            record.b[1] = SquarePath[i][1];
+    for (int i = 0; i < PathPointCount(count); i++)
+        if (NextPathPoint(count, tokens, i, record.b))
             ExtrudeQuadStep(&record, offset);
-        }
-        return NULL;
-    }
-    for (int i = 4; i < count; i++) {
-        if ((i - 4) % 2 == 0) {
-            record.b[0] = (float)atof(tokens[i]);
-        } else {
-            record.b[1] = (float)atof(tokens[i]);
-            ExtrudeQuadStep(&record, offset);
-        }
-    }
     return NULL;
 }
 
@@ -45,22 +52,9 @@ const char *CommandHorn(int count, char **tokens)
     float *apex = WorkVector;
     ParseVector3(apex, tokens, 1);
     EdgeRecord record = {{0, 0, 0}, {1, 0, 0}};
-    if (count == 4) {
-        for (int i = 0; i < 4; i++) {
-            record.b[0] = SquarePath[i][0];
-            record.b[1] = SquarePath[i][1];
+    for (int i = 0; i < PathPointCount(count); i++)
+        if (NextPathPoint(count, tokens, i, record.b))
             ApexTriangleStep(&record, apex);
-        }
-        return NULL;
-    }
-    for (int i = 4; i < count; i++) {
-        if ((i - 4) % 2 == 0) {
-            record.b[0] = (float)atof(tokens[i]);
-        } else {
-            record.b[1] = (float)atof(tokens[i]);
-            ApexTriangleStep(&record, apex);
-        }
-    }
     return NULL;
 }
 
