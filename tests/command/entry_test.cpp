@@ -10,20 +10,14 @@ TEST_F(EntryPoints, LoadNamesThePluginAndDrawsTheWelcomeCanvas)
     const char *name = nullptr;
     EXPECT_EQ(ZiltorH_Load(&name, host.table), 0);
     EXPECT_STREQ(name, "Tesselin");
-    const char *again = nullptr;
-    ZiltorH_Unload();
-    ZiltorH_Load(&again, host.table);
-    EXPECT_EQ(again, name) << "the same static text on every load";
-
-    std::vector<std::string> expected = {"CreateCanvas(400, 300)", "SelectCanvas(canvas1, 0)",
-                                         "ShowCanvasWindow()", "GetViewRect(CanvasView, 0)",
-                                         "RefreshCanvas(0, -1)"};
-    std::vector<std::string> secondLoad(host.calls.end() - 5, host.calls.end());
-    EXPECT_EQ(secondLoad, (std::vector<std::string>{"CreateCanvas(400, 300)", "SelectCanvas(canvas2, 0)",
+    EXPECT_EQ(HostTable, host.table);
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"CreateCanvas(400, 300)", "SelectCanvas(canvas1, 0)",
                                                     "ShowCanvasWindow()", "GetViewRect(CanvasView, 0)",
                                                     "RefreshCanvas(0, -1)"}));
-    EXPECT_EQ(std::vector<std::string>(host.calls.begin(), host.calls.begin() + 5), expected);
-    EXPECT_EQ(HostTable, host.table);
+    ZiltorH_Unload();
+    const char *again = nullptr;
+    ZiltorH_Load(&again, host.table);
+    EXPECT_EQ(again, name) << "the same static text on every load";
 }
 
 TEST_F(EntryPoints, WelcomeTextIsWrappedInsideTheShrunkRectangle)
