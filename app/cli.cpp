@@ -1,4 +1,7 @@
 #include "app/cli.h"
+#include "app/command_forms.h"
+#include "app/line_editing.h"
+#include "app/script_check.h"
 #include "app/session.h"
 
 #include <readline/history.h>
@@ -6,6 +9,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -25,7 +29,11 @@ without a display, and writes the result as PNG images.
 
 Usage:
   tesselin run SCRIPT -o OUT.png [options]   run a script and save the canvas
-                                             (SCRIPT - reads standard input)
+                                             (SCRIPT - reads standard input;
+                                             without -o, SCRIPT's name with .png
+                                             in the current directory)
+  tesselin check SCRIPT                      read a script without running it
+                                             and report what would go wrong
   tesselin [--module PATH]                   type commands in the command window
   tesselin --help                            show this text
 
@@ -58,9 +66,15 @@ Options of run:
 The command window (tesselin without run) reads commands from the keyboard,
 with line editing and history, or from a pipe; it answers each command with
 its message. Lines starting with a dot are for the window itself:
-  .save FILE   .save-right FILE   .save-pair FILE   .help   .quit
+  .save FILE   .save-right FILE   .save-pair FILE   .help [KEYWORD]   .quit
+Tab completes keywords and file names; the history is kept in
+$XDG_STATE_HOME/tesselin/history (or ~/.local/state/tesselin/history).
 
-Messages go to standard error as SCRIPT:LINE: Error! ... (or Warning: ...).
+Messages go to standard error as SCRIPT:LINE: Error! ... (or Warning: ...),
+the plug-in's own words; a line of help from this program may follow as
+SCRIPT:LINE:COLUMN: Hint: ... (or Warning: ...), naming the token.
+check reports on standard output, exit status 0 when the script is clean,
+1 when it found something, 2 when it cannot read the script.
 Exit status: 0 when no command failed, 1 when one did (or an image could not
 be written), 2 for a usage fault or when the program cannot start (no
 module, no OpenGL, no script).
@@ -72,12 +86,15 @@ Window commands:
   .save-right FILE   write the right canvas of a stereo pair as PNG
   .save-pair FILE    write both eyes side by side as PNG
   .help              this text
+  .help KEYWORD      the forms of a command, e.g. .help canvas
+  Tab                completes keywords, and file names after picture and arrayf
   .quit              leave (so does end of input, Ctrl-D)
 )";
 
 struct Arguments {
     bool help = false;
     bool run = false;
+    bool check = false;
     std::string script;
     std::string modulePath;
     Outputs outputs;
@@ -92,6 +109,9 @@ std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string
     std::size_t i = 0;
     if (!argv.empty() && argv[0] == "run") {
         arguments.run = true;
+        i = 1;
+    } else if (!argv.empty() && argv[0] == "check") {
+        arguments.check = true;
         i = 1;
     }
     for (; i < argv.size(); i++) {
@@ -136,7 +156,8 @@ std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string
         } else if (arguments.run && option == "--frames") {
             if (!takeValue(arguments.framesPrefix))
                 return std::nullopt;
-        } else if (arguments.run && arguments.script.empty() && (option == "-" || option[0] != '-')) {
+        } else if ((arguments.run || arguments.check) && arguments.script.empty() &&
+                   (option == "-" || option[0] != '-')) {
             arguments.script = option;
         } else {
             error = arguments.run || option[0] == '-' ? "unknown option " + option
@@ -145,8 +166,8 @@ std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string
             return std::nullopt;
         }
     }
-    if (arguments.run && arguments.script.empty() && !arguments.help) {
-        error = "run needs a script";
+    if ((arguments.run || arguments.check) && arguments.script.empty() && !arguments.help) {
+        error = std::string(arguments.run ? "run" : "check") + " needs a script";
         return std::nullopt;
     }
     return arguments;
@@ -171,20 +192,36 @@ std::optional<std::string> ReadScript(const std::string &path, std::string &erro
 
 // One line from the person at the keyboard (with editing and history), or
 // from a pipe; none at the end of input.
-std::optional<std::string> NextLine(bool terminal)
+std::optional<std::string> NextLine(History *history)
 {
-    if (terminal) {
+    if (history) {
         std::unique_ptr<char, decltype(&std::free)> line(readline("tesselin> "), &std::free);
         if (!line)
             return std::nullopt;
-        if (*line)
-            add_history(line.get());
+        history->Add(line.get());
         return std::string(line.get());
     }
     std::string line;
     if (!std::getline(std::cin, line))
         return std::nullopt;
     return line;
+}
+
+// .help alone, or the forms of the command named by keyword.
+void ShowHelp(const std::string &keyword)
+{
+    if (keyword.empty()) {
+        std::fputs(WindowHelp, stderr);
+        return;
+    }
+    if (const CommandInfo *command = FindCommand(keyword)) {
+        std::fprintf(stderr, "%s: %s\n%s", keyword.c_str(), std::string(command->summary).c_str(),
+                     command->FormsPage().c_str());
+        return;
+    }
+    std::string_view near = NearestKeyword(keyword);
+    std::fprintf(stderr, "\"%s\" is not a command%s%s%s\n", keyword.c_str(), near.empty() ? "" : "; did you mean \"",
+                 std::string(near).c_str(), near.empty() ? "" : "\"?");
 }
 
 // A line starting with '.': true when the window should close.
@@ -196,7 +233,7 @@ bool WindowCommand(Session &session, const std::string &line)
     if (command == ".quit" || command == ".exit")
         return true;
     if (command == ".help") {
-        std::fputs(WindowHelp, stderr);
+        ShowHelp(path);
         return false;
     }
     bool save = command == ".save", right = command == ".save-right", pair = command == ".save-pair";
@@ -213,11 +250,17 @@ bool WindowCommand(Session &session, const std::string &line)
 int CommandWindow(Session &session)
 {
     bool terminal = isatty(STDIN_FILENO);
-    if (terminal)
+    std::optional<History> history;
+    if (terminal) {
+        InstallCompletion();
+        history.emplace(HistoryFileFromEnvironment());
+        if (!history->Problem().empty())
+            std::fprintf(stderr, "Warning: %s\n", history->Problem().c_str());
         std::fprintf(stderr, "%s command window (%s). Type .help for help, .quit to leave.\n",
                      session.DisplayName().c_str(), session.Device().Renderer().c_str());
+    }
     int number = 0;
-    while (auto line = NextLine(terminal)) {
+    while (auto line = NextLine(history ? &*history : nullptr)) {
         number++;
         std::size_t first = line->find_first_not_of(" \t");
         if (first != std::string::npos && (*line)[first] == '.') {
@@ -235,6 +278,27 @@ int CommandWindow(Session &session)
         std::fputc('\n', stderr);
     session.EndOfInput(terminal ? std::string() : "stdin");
     return session.ExitStatus();
+}
+
+// Where run writes the canvas window when no output is named: the script's
+// name with .png, in the current directory.
+std::string DefaultOutput(const std::string &script)
+{
+    if (script == "-")
+        return "tesselin.png";
+    return std::filesystem::path(script).filename().replace_extension(".png").string();
+}
+
+int Check(const std::string &script)
+{
+    std::string error;
+    auto text = ReadScript(script, error);
+    if (!text) {
+        std::fprintf(stderr, "tesselin: %s\n", error.c_str());
+        return 2;
+    }
+    std::error_code status;
+    return CheckScript(script == "-" ? "stdin" : script, *text, std::filesystem::current_path(status), std::cout);
 }
 
 } // namespace
@@ -255,6 +319,12 @@ int RunCommandLine(int argc, char **argv)
         std::fputs(Usage, stdout);
         return 0;
     }
+    if (arguments->check)
+        return Check(arguments->script);
+    bool defaultOutput = arguments->run && arguments->outputs.window.empty() && arguments->outputs.right.empty() &&
+                         arguments->outputs.sideBySide.empty() && arguments->framesPrefix.empty();
+    if (defaultOutput)
+        arguments->outputs.window = DefaultOutput(arguments->script);
     std::optional<std::string> script;
     if (arguments->run) {
         script = ReadScript(arguments->script, error);
@@ -276,7 +346,13 @@ int RunCommandLine(int argc, char **argv)
     if (!arguments->run)
         return CommandWindow(*session);
     session->RunScript(*script, arguments->script);
-    session->WriteOutputs(arguments->outputs);
+    if (defaultOutput && !session->Host().WindowCanvas()) {
+        arguments->outputs.window.clear();
+        defaultOutput = false;
+        sink.Line("Note: no canvas is left at the end, so no picture was written");
+    }
+    if (session->WriteOutputs(arguments->outputs) && defaultOutput)
+        sink.Line("Note: no -o given, so the canvas window was written to " + arguments->outputs.window);
     if (arguments->timing)
         sink.Line(session->TimingReport());
     return session->ExitStatus();

@@ -1,5 +1,6 @@
 #include "app/session.h"
 #include "app/clipboard.h"
+#include "app/diagnose.h"
 #include "app/png_file.h"
 #include "app/script.h"
 #include "app/stopwatch.h"
@@ -104,14 +105,14 @@ void Session::HostMessage(const std::string &text)
 
 void Session::RunLine(std::string_view line, const std::string &where)
 {
-    auto tokens = SplitCommandLine(line);
+    auto tokens = TokenizeLine(line);
     if (!tokens)
         return;
     where_ = where;
     std::vector<char *> pointers;
     pointers.reserve(tokens->size() + 1);
-    for (std::string &token : *tokens)
-        pointers.push_back(token.data());
+    for (Token &token : *tokens)
+        pointers.push_back(token.text.data());
     pointers.push_back(nullptr);
     Stopwatch watch(times_.commands);
     const char *result = module_->command(static_cast<int>(tokens->size()), pointers.data());
@@ -120,6 +121,9 @@ void Session::RunLine(std::string_view line, const std::string &where)
             hadError_ = true;
         Say(result);
     }
+    // The host's own help after the plug-in's answer, on a line of its own.
+    if (auto help = HelpAfterAnswer(*tokens, result ? result : ""))
+        sink_.Line(FormatFinding(where_, *help));
     host_->AfterCommand();
 }
 
