@@ -301,9 +301,16 @@ void ExamineNumberFile(const Token &path, const Token &strideToken, const Token 
 {
     std::filesystem::path full = std::filesystem::path(path.text).is_absolute() ? std::filesystem::path(path.text)
                                                                                  : directory / path.text;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(full.c_str(), "rb"));
     std::error_code status;
-    if (!file || std::filesystem::is_directory(full, status)) {
+    if (std::filesystem::is_directory(full, status)) {
+        // It opens, and reads as no number at all.
+        findings.push_back({Severity::Warning, path.column,
+                            Quoted(path.text) + " is a directory, not a number file; arrayf selects no number "
+                                                "from it, so line and dots will answer Empty array"});
+        return;
+    }
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(full.c_str(), "rb"));
+    if (!file) {
         findings.push_back({Severity::Error, path.column,
                             "arrayf cannot open the number file " + Quoted(path.text) +
                                 " (looked for " + full.string() + "); the line will answer Error in opening a file"});
@@ -336,7 +343,9 @@ void ExaminePictureFile(const Token &mode, const Token &path, const std::filesys
 {
     bool relative = mode.text != "abs";
     // Joined as the plug-in joins it: the current directory, a separator, the path.
-    std::string full = relative ? directory.string() + "/" + path.text : path.text;
+    std::string full = relative                                       ? directory.string() + "/" + path.text
+                       : std::filesystem::path(path.text).is_absolute() ? path.text
+                                                                         : (directory / path.text).string();
     std::error_code status;
     if (relative && std::filesystem::path(path.text).is_absolute()) {
         findings.push_back({Severity::Warning, mode.column,

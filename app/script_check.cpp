@@ -5,11 +5,11 @@
 
 namespace tesselin {
 
-void ScriptChecker::FollowCanvases(const std::vector<Token> &tokens, int number)
+bool ScriptChecker::FollowCanvases(const std::vector<Token> &tokens, int number)
 {
     const CommandInfo *command = FindCommand(tokens[0].text);
     if (!command)
-        return;
+        return false;
     const int count = static_cast<int>(tokens.size());
     if (command->keyword == "canvas" && command->Accepts(count)) {
         gateReported_ = false;
@@ -21,15 +21,16 @@ void ScriptChecker::FollowCanvases(const std::vector<Token> &tokens, int number)
                                               "canvases are 1 to 8192 pixels wide and high; this line will answer "
                                               "Too large canvas and leave no canvas"}});
                 canvas_ = modeling_ = false;
-                return;
+                return false;
             }
         }
         canvas_ = true;
         modeling_ = count == 8 || count == 11;
-        return;
+        return true;
     }
-    if (gateReported_)
-        return;
+    const bool passes = command->gate == Gate::None || (canvas_ && (command->gate == Gate::Canvas || modeling_));
+    if (passes || gateReported_)
+        return passes;
     const std::string name = "\"" + std::string(command->keyword) + "\"";
     if (command->gate != Gate::None && !canvas_) {
         findings_.push_back({number, {Severity::Error, tokens[0].column,
@@ -43,6 +44,7 @@ void ScriptChecker::FollowCanvases(const std::vector<Token> &tokens, int number)
                                              "e.g. canvas 640 480 persp 30 1 100 10"}});
         gateReported_ = true;
     }
+    return false;
 }
 
 void ScriptChecker::Line(std::string_view text, int number)
@@ -56,7 +58,8 @@ void ScriptChecker::Line(std::string_view text, int number)
         findings_.push_back({number, std::move(finding)});
     if (!countFits)
         return;
-    FollowCanvases(*tokens, number);
+    if (!FollowCanvases(*tokens, number))
+        return;
     for (Finding &finding : ExamineFiles(*tokens, directory_))
         findings_.push_back({number, std::move(finding)});
 }

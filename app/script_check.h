@@ -29,7 +29,9 @@ public:
     const std::vector<LineFinding> &Findings() const { return findings_; }
 
 private:
-    void FollowCanvases(const std::vector<Token> &tokens, int number);
+    // Follows the canvases the script makes; false when the line would meet
+    // a closed gate (or make no canvas), so that it would not run.
+    bool FollowCanvases(const std::vector<Token> &tokens, int number);
 
     std::filesystem::path directory_;
     std::vector<LineFinding> findings_;
