@@ -16,12 +16,17 @@ using tesselin::Gate;
 
 constexpr int LongestProbe = 16;
 
+// A keyword and how many gates stand before it.
 struct DispatchRow {
-    std::string keyword; // empty for a gate
+    std::string keyword;
+    int gatesBefore = 0;
     bool operator==(const DispatchRow &) const = default;
 };
 
-// The rows of the plug-in's dispatch table, read from its source.
+void PrintTo(const DispatchRow &row, std::ostream *out) { *out << row.keyword << "/" << row.gatesBefore; }
+
+// The keywords of the plug-in's dispatch table, read from its source, where a
+// row without a keyword is a gate.
 std::vector<DispatchRow> PluginDispatchRows()
 {
     std::ifstream file(TESSELIN_SOURCE_DIR "/plugin/command.cpp");
@@ -36,23 +41,23 @@ std::vector<DispatchRow> PluginDispatchRows()
         return rows;
     std::string table = source.substr(start, end - start);
     std::regex row(R"re(\{\s*(NULL|nullptr|"([^"]*)")\s*,)re");
-    for (auto match = std::sregex_iterator(table.begin(), table.end(), row); match != std::sregex_iterator(); ++match)
-        rows.push_back({(*match)[1] == "NULL" || (*match)[1] == "nullptr" ? "" : (*match)[2].str()});
+    int gates = 0;
+    for (auto match = std::sregex_iterator(table.begin(), table.end(), row); match != std::sregex_iterator(); ++match) {
+        if ((*match)[1] == "NULL" || (*match)[1] == "nullptr")
+            gates++;
+        else
+            rows.push_back({(*match)[2].str(), gates});
+    }
     return rows;
 }
 
 TEST(CommandForms, KeywordsAndGatesFollowThePluginsDispatchTable)
 {
     std::vector<DispatchRow> fromTable;
-    Gate passed = Gate::None;
-    for (const auto &command : Commands()) {
-        // A gate row stands before the first keyword behind it.
-        while (passed != command.gate) {
-            fromTable.push_back({""});
-            passed = passed == Gate::None ? Gate::Canvas : Gate::Modeling;
-        }
-        fromTable.push_back({std::string(command.keyword)});
-    }
+    for (const auto &command : Commands())
+        fromTable.push_back({std::string(command.keyword), command.gate == Gate::None     ? 0
+                                                           : command.gate == Gate::Canvas ? 1
+                                                                                          : 2});
     EXPECT_EQ(Commands().size(), 42u);
     EXPECT_EQ(fromTable, PluginDispatchRows());
 }
