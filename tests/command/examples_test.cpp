@@ -20,7 +20,9 @@ int Tokens(const std::string &line)
     return count;
 }
 
-const std::filesystem::path ExampleDir = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "examples";
+// From the source directory CMake names: __FILE__ may be relative to the build
+// directory (ccache with a base directory makes it so).
+const std::filesystem::path ExampleDir = std::filesystem::path(TESSELIN_SOURCE_DIR) / "examples";
 
 TEST_F(Examples, EveryLineOfEveryExampleSucceeds)
 {
