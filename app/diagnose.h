@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,7 +44,19 @@ std::optional<Finding> HelpAfterAnswer(const std::vector<Token> &tokens, std::st
 // directory: a picture that is not there, an absolute path in relative mode,
 // a number file that cannot be opened or holds other things than numbers, a
 // selection of no number at all.
-std::vector<Finding> ExamineFiles(const std::vector<Token> &tokens, const std::filesystem::path &directory);
+// A number file's reading as arrayf splits it: how many tokens it holds and
+// the first that is not a number, with its place.
+struct NumberFileScan {
+    long long tokens = 0;
+    std::string badToken;
+    long long badLine = 0, badColumn = 0;
+};
+// Scans of number files by full path, so that a script reading several
+// columns of one file reads it once.
+using NumberFileScans = std::map<std::string, NumberFileScan>;
+
+std::vector<Finding> ExamineFiles(const std::vector<Token> &tokens, const std::filesystem::path &directory,
+                                  NumberFileScans *scans = nullptr);
 
 // Whether text reads whole as a number (atof) or a whole number (atoi).
 bool IsNumber(std::string_view text);

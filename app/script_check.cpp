@@ -60,7 +60,7 @@ void ScriptChecker::Line(std::string_view text, int number)
         return;
     if (!FollowCanvases(*tokens, number))
         return;
-    for (Finding &finding : ExamineFiles(*tokens, directory_))
+    for (Finding &finding : ExamineFiles(*tokens, directory_, &scans_))
         findings_.push_back({number, std::move(finding)});
 }
 

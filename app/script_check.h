@@ -35,6 +35,7 @@ private:
 
     std::filesystem::path directory_;
     std::vector<LineFinding> findings_;
+    NumberFileScans scans_;
     // What the plug-in's gates would answer: the welcome canvas exists at
     // load, and modelling begins with a 3D canvas.
     bool canvas_ = true;
