@@ -31,7 +31,8 @@ Usage:
   tesselin run SCRIPT -o OUT.png [options]   run a script and save the canvas
                                              (SCRIPT - reads standard input;
                                              without -o, SCRIPT's name with .png
-                                             in the current directory)
+                                             in the current directory, or
+                                             tesselin.png for standard input)
   tesselin check SCRIPT                      read a script without running it
                                              and report what would go wrong
   tesselin [--module PATH]                   type commands in the command window

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 using tesselin::Token;
@@ -103,6 +105,56 @@ TEST(CommandLine, BackslashKeepsBlanksQuotesAndPunctuationButNotLetters)
     };
     for (const Case &c : cases)
         EXPECT_EQ(Tokens(c.line), c.tokens) << c.line;
+}
+
+} // namespace
+
+namespace {
+
+// Any token without a single quote survives being written in single quotes,
+// and any token at all survives backslashes before its blanks, quotes and
+// backslashes: what a person pastes comes back as the token they meant.
+TEST(CommandLine, QuotedOrEscapedTokensComeBackWhole)
+{
+    std::mt19937 random(20261208);
+    const std::string alphabet = "ab0.-/ \t'\"\\(),#";
+    std::uniform_int_distribution<int> length(1, 12), letter(0, static_cast<int>(alphabet.size()) - 1), count(1, 6);
+    for (int round = 0; round < 2000; round++) {
+        std::vector<std::string> meant(count(random));
+        for (std::string &token : meant)
+            for (int i = length(random); i > 0; i--)
+                token += alphabet[letter(random)];
+        std::string escaped = "stop", quoted = "stop";
+        for (const std::string &token : meant) {
+            escaped += ' ';
+            for (char c : token) {
+                if (c == ' ' || c == '\t' || c == '\'' || c == '"' || c == '\\')
+                    escaped += '\\';
+                escaped += c;
+            }
+            quoted += " '" + (token.find('\'') == std::string::npos ? token : std::string("x")) + "'";
+        }
+        auto fromEscaped = TokenizeLine(escaped);
+        ASSERT_TRUE(fromEscaped.has_value()) << escaped;
+        std::vector<std::string> expected = {"stop"};
+        expected.insert(expected.end(), meant.begin(), meant.end());
+        EXPECT_EQ(tesselin::TokenTexts(*fromEscaped), expected) << escaped;
+
+        auto fromQuoted = TokenizeLine(quoted);
+        ASSERT_TRUE(fromQuoted.has_value()) << quoted;
+        ASSERT_EQ(fromQuoted->size(), meant.size() + 1) << quoted;
+        int column = 0;
+        for (std::size_t i = 0; i < fromQuoted->size(); i++) {
+            const Token &token = (*fromQuoted)[i];
+            if (i > 0 && meant[i - 1].find('\'') == std::string::npos) {
+                EXPECT_EQ(token.text, meant[i - 1]) << quoted;
+            }
+            // Columns rise, and each names where the token is written.
+            EXPECT_GT(token.column, column) << quoted;
+            column = token.column;
+            EXPECT_EQ(quoted[token.column - 1], i == 0 ? 's' : '\'') << quoted;
+        }
+    }
 }
 
 } // namespace
