@@ -20,14 +20,19 @@ bool ScriptChecker::FollowCanvases(const std::vector<Token> &tokens, int number)
                 findings_.push_back({number, {Severity::Error, tokens[side].column,
                                               "canvases are 1 to 8192 pixels wide and high; this line will answer "
                                               "Too large canvas and leave no canvas"}});
-                canvas_ = modeling_ = false;
+                canvas_ = modeling_ = pair_ = false;
                 return false;
             }
         }
         canvas_ = true;
         modeling_ = count == 8 || count == 11;
+        pair_ = count == 4 || count == 11;
         return true;
     }
+    if (command->keyword == "picture" && count == 7 && tokens[1].text == "r" && canvas_ && !pair_)
+        findings_.push_back({number, {Severity::Warning, tokens[1].column,
+                                      "picture r draws on the right canvas of a stereo pair, and no pair is made "
+                                      "before this line; it will answer No right canvas"}});
     const bool passes = command->gate == Gate::None || (canvas_ && (command->gate == Gate::Canvas || modeling_));
     if (passes || gateReported_)
         return passes;

@@ -40,6 +40,7 @@ private:
     // load, and modelling begins with a 3D canvas.
     bool canvas_ = true;
     bool modeling_ = false;
+    bool pair_ = false; // a stereo pair, for picture r
     // A gate is reported once until the next canvas line, not on every line.
     bool gateReported_ = false;
 };

@@ -70,6 +70,11 @@ TEST(ScriptCheck, FindingsNameLineAndColumnInScriptOrder)
         {"canvas 0 300 persp 30 1 100 10\nerase black\npicture l 0 0 1 rel x.png\n",
          {"s.tsl:1:8: Error! canvases are 1 to 8192", "s.tsl:2:1: Error! \"erase\" needs a canvas"}},
         {"canvas 640 9000\n", {"s.tsl:1:12: Error!"}},
+        // picture r needs a stereo pair: a flat or a 3D one.
+        {"picture r 0 0 1 rel examples/images/balls.jpg\ncanvas 40 30 4\npicture r 0 0 1 rel examples/images/balls.jpg\n"
+         "canvas 40 30\npicture r 0 0 1 rel examples/images/balls.jpg\n"
+         "canvas 40 30 0 persp 30 1 100 10 0.5 0\npicture r 0 0 1 rel examples/images/balls.jpg\n",
+         {"s.tsl:1:9: Warning: picture r draws on the right canvas", "s.tsl:5:9: Warning: picture r"}},
         // Files are looked for from the directory given.
         {"canvas 10 10 persp 30 1 100 10\narrayf examples/missing.txt 1 0\npicture l 0 0 1 rel examples/gone.png\n",
          {"s.tsl:2:8: Error! arrayf cannot open", "s.tsl:3:21: Warning: picture file"}},
