@@ -213,6 +213,15 @@ void ShowHelp(const std::string &keyword)
 {
     if (keyword.empty()) {
         std::fputs(WindowHelp, stderr);
+        std::string line = "Commands:";
+        for (const CommandInfo &command : Commands()) {
+            if (line.size() + command.keyword.size() > 78) {
+                std::fprintf(stderr, "%s\n", line.c_str());
+                line = "   ";
+            }
+            line += " " + std::string(command.keyword);
+        }
+        std::fprintf(stderr, "%s\n", line.c_str());
         return;
     }
     if (const CommandInfo *command = FindCommand(keyword)) {

@@ -160,6 +160,15 @@ TEST(CommandWindow, HelpWithAKeywordGivesItsForms)
     for (const char *part : {"torus RADIUS TUBE_START TUBE_END BANDS flat|smooth SWEEP SEGMENTS flat|smooth",
                              "\"canvs\" is not a command; did you mean \"canvas\"?", ".help KEYWORD"})
         EXPECT_NE(result.err.find(part), std::string::npos) << part << "\n" << result.err;
+    // .help alone lists every keyword.
+    std::string listed = result.err.substr(result.err.find("Commands:"));
+    std::istringstream words(listed);
+    std::vector<std::string> keywords;
+    for (std::string word; words >> word;)
+        keywords.push_back(word);
+    ASSERT_EQ(keywords.size(), 43u) << listed;
+    EXPECT_EQ(keywords[1], "help");
+    EXPECT_EQ(keywords[42], "vgrad");
 }
 
 // The program at a terminal: a pseudo-terminal typed into, its screen read back.
