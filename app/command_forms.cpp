@@ -315,6 +315,11 @@ std::string_view NearestKeyword(std::string_view word)
     std::string_view best;
     int bestDistance = std::numeric_limits<int>::max();
     for (const CommandInfo &command : Table) {
+        // Lengths further apart than two edits cannot be a slip; a long word
+        // (a pasted paragraph) costs nothing.
+        std::size_t longer = std::max(word.size(), command.keyword.size());
+        if (longer - std::min(word.size(), command.keyword.size()) > 2)
+            continue;
         int distance = EditDistance(word, command.keyword);
         if (distance < bestDistance) {
             best = command.keyword;

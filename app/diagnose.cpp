@@ -13,7 +13,30 @@ namespace tesselin {
 
 namespace {
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+// Text from a script, in quotes, as it is safe to print: control characters
+// (a terminal's escape sequences among them) written as \t or \xNN, and a
+// long text cut short.
+constexpr std::size_t LongestWord = 60, LongestPath = 1024;
+
+std::string Quoted(std::string_view text, std::size_t longest = LongestWord)
+{
+    std::string shown = "\"";
+    for (std::size_t i = 0; i < text.size() && i < longest; i++) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\t') {
+            shown += "\\t";
+        } else if (c < 0x20 || c == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            shown += escaped;
+        } else {
+            shown += static_cast<char>(c);
+        }
+    }
+    if (text.size() > longest)
+        shown += "...";
+    return shown + "\"";
+}
 
 // The value atof gives text, as a person would write it.
 std::string AtofValue(const std::string &text)
@@ -308,15 +331,15 @@ void ExamineNumberFile(const Token &path, const Token &strideToken, const Token 
     if (std::filesystem::is_directory(full, status)) {
         // It opens, and reads as no number at all.
         findings.push_back({Severity::Warning, path.column,
-                            Quoted(path.text) + " is a directory, not a number file; arrayf selects no number "
+                            Quoted(path.text, LongestPath) + " is a directory, not a number file; arrayf selects no number "
                                                 "from it, so line and dots will answer Empty array"});
         return;
     }
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(full.c_str(), "rb"));
     if (!file) {
         findings.push_back({Severity::Error, path.column,
-                            "arrayf cannot open the number file " + Quoted(path.text) +
-                                " (looked for " + full.string() + "); the line will answer Error in opening a file"});
+                            "arrayf cannot open the number file " + Quoted(path.text, LongestPath) +
+                                " (looked for " + Quoted(full.string(), LongestPath) + "); the line will answer Error in opening a file"});
         return;
     }
     NumberFileScans own;
@@ -327,13 +350,9 @@ void ExamineNumberFile(const Token &path, const Token &strideToken, const Token 
         found = scans->emplace(full.string(), ScanNumberFile(file.get())).first;
     const NumberFileScan &scan = found->second;
     if (!scan.badToken.empty()) {
-        std::string shown = scan.badToken;
-        for (char &c : shown)
-            if (c == '\t')
-                c = ' ';
         findings.push_back({Severity::Warning, path.column,
-                            Quoted(path.text) + " is not a number file: at line " + std::to_string(scan.badLine) +
-                                ", column " + std::to_string(scan.badColumn) + ", " + Quoted(shown) +
+                            Quoted(path.text, LongestPath) + " is not a number file: at line " + std::to_string(scan.badLine) +
+                                ", column " + std::to_string(scan.badColumn) + ", " + Quoted(scan.badToken) +
                                 Reason(scan.badToken) +
                                 " (numbers are separated by spaces or line ends); arrayf reads it as " +
                                 AtofValue(scan.badToken)});
@@ -342,7 +361,7 @@ void ExamineNumberFile(const Token &path, const Token &strideToken, const Token 
     long long start = std::strtoll(startToken.text.c_str(), nullptr, 10);
     if (Selected(scan.tokens, stride, start) == 0)
         findings.push_back({Severity::Warning, strideToken.column,
-                            "arrayf selects no number from " + Quoted(path.text) + " (it holds " +
+                            "arrayf selects no number from " + Quoted(path.text, LongestPath) + " (it holds " +
                                 std::to_string(scan.tokens) + "; STRIDE " + strideToken.text + ", START " +
                                 startToken.text + "), so line and dots will answer Empty array"});
 }
@@ -358,7 +377,7 @@ void ExaminePictureFile(const Token &mode, const Token &path, const std::filesys
     std::error_code status;
     if (relative && std::filesystem::path(path.text).is_absolute()) {
         findings.push_back({Severity::Warning, mode.column,
-                            "picture takes " + Quoted(path.text) + " from the current directory (as " + full +
+                            "picture takes " + Quoted(path.text, LongestPath) + " from the current directory (as " + Quoted(full, LongestPath) +
                                 ") because the token before it is " + Quoted(mode.text) +
                                 ", not abs; the picture will not be found"});
         return;
@@ -371,7 +390,7 @@ void ExaminePictureFile(const Token &mode, const Token &path, const std::filesys
     }
     if (!std::filesystem::is_regular_file(full, status))
         findings.push_back({Severity::Warning, path.column,
-                            "picture file " + Quoted(path.text) + " not found (looked for " + full +
+                            "picture file " + Quoted(path.text, LongestPath) + " not found (looked for " + Quoted(full, LongestPath) +
                                 "); picture will draw nothing"});
 }
 

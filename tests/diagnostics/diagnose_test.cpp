@@ -48,6 +48,9 @@ TEST(HelpAfterAnswer, NamesTheWordTheCountAndTheGate)
         {"Sphere 10 10 flat", "Error! A wrong token", Severity::Hint, 1, {"did you mean \"sphere\"?"}},
         {"zzzz", "Error! A wrong token", Severity::Hint, 1, {"\"zzzz\" is not a command"}},
         {".save x.png", "Error! A wrong token", Severity::Hint, 1, {"command window"}},
+        // Whatever a script holds is printed safely: no terminal escapes, no endless words.
+        {"\x1b]0;gotcha\x07 1", "Error! A wrong token", Severity::Hint, 1, {"\"\\x1b]0;gotcha\\x07\" is not"}},
+        {std::string(500, 'w'), "Error! A wrong token", Severity::Hint, 1, {"\"" + std::string(60, 'w') + "...\""}},
         // A count that fits no form: every form, and the count given.
         {"rotate 90 0 0", "Error! Wrong number of tokens", Severity::Hint, 1,
          {"rotate ANGLE X Y Z", "3 tokens after"}},
@@ -165,7 +168,7 @@ TEST(ExamineFiles, NumberFilesAndPictures)
         {"arrayf good.txt 1 0", {}},
         {"arrayf good.txt 3 2", {}},
         {"arrayf tabs.txt 1 0",
-         {"at line 2, column 1, \"3 4\" holds a tab (numbers are separated by spaces or line ends); arrayf "
+         {"at line 2, column 1, \"3\\t4\" holds a tab (numbers are separated by spaces or line ends); arrayf "
           "reads it as 3"}},
         {"arrayf commas.txt 2 1", {"\"1,5\" holds a comma (numbers are separated by spaces or line ends); arrayf reads it as 1"}},
         {"arrayf semicolons.txt 1 0", {"holds a semicolon"}},
@@ -182,11 +185,11 @@ TEST(ExamineFiles, NumberFilesAndPictures)
         {"picture l 0 0 1 abs " + absolute, {}},
         {"picture l 0 0 1 rel 'My Photos/dog.png'", {}},
         {"picture l 0 0 1 rel My\\ Photos/dog.png", {}},
-        {"picture l 0 0 1 rel " + absolute, {"from the current directory (as " + scratch.path.string() + "//"}},
+        {"picture l 0 0 1 rel " + absolute, {"from the current directory (as \"" + scratch.path.string() + "//"}},
         {"picture l 0 0 1 rel dog.png", {"picture file \"dog.png\" not found"}},
         // abs uses the path as written: a relative one from the current directory.
         {"picture l 0 0 1 abs cat.png", {}},
-        {"picture l 0 0 1 abs /nonexistent/cat.png", {"not found (looked for /nonexistent/cat.png)"}},
+        {"picture l 0 0 1 abs /nonexistent/cat.png", {"not found (looked for \"/nonexistent/cat.png\")"}},
         {"picture l 0 0 1 rel " + std::string(300, 'x') + ".png", {"at most 259"}},
         // Lines whose count fits no form name no file.
         {"arrayf missing.txt 1", {}},
