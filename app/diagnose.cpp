@@ -13,11 +13,11 @@ namespace tesselin {
 
 namespace {
 
+constexpr std::size_t LongestWord = 60, LongestPath = 1024;
+
 // Text from a script, in quotes, as it is safe to print: control characters
 // (a terminal's escape sequences among them) written as \t or \xNN, and a
 // long text cut short.
-constexpr std::size_t LongestWord = 60, LongestPath = 1024;
-
 std::string Quoted(std::string_view text, std::size_t longest = LongestWord)
 {
     std::string shown = "\"";
