@@ -25,6 +25,8 @@ constexpr std::array<Named, 5> Names{{
 
 void Paste(Image &into, const Image &image, int x0, int y0)
 {
+    if (image.Empty())
+        return;
     int width = std::min(image.width, into.width - x0);
     for (int y = 0; y < image.height && y0 + y < into.height; y++)
         std::memcpy(&into.At(x0, y0 + y), &image.pixels[std::size_t(y) * image.width], std::size_t(width) * 4);
