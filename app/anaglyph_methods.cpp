@@ -1,4 +1,5 @@
 #include "app/anaglyph_methods.h"
+#include "app/linear_light.h"
 
 #include <algorithm>
 #include <array>
@@ -47,47 +48,16 @@ constexpr EyeMatrices AmberBlue{
     {{{-0.016f, -0.123f, -0.017f}, {0.006f, 0.062f, -0.017f}, {0.094f, 0.185f, 0.911f}}},
 };
 
-// sRGB to linear light for each 8-bit value, and back through a table fine
-// enough that every 8-bit value survives the round trip.
-struct Transfer {
-    std::array<float, 256> toLinear{};
-    static constexpr int Steps = 4096;
-    std::array<uint8_t, Steps + 1> toSrgb{};
-    Transfer()
-    {
-        for (int v = 0; v < 256; v++) {
-            double c = v / 255.0;
-            toLinear[v] = float(c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
-        }
-        for (int i = 0; i <= Steps; i++) {
-            double l = double(i) / Steps;
-            double c = l <= 0.0031308 ? l * 12.92 : 1.055 * std::pow(l, 1 / 2.4) - 0.055;
-            toSrgb[i] = uint8_t(std::lround(std::clamp(c, 0.0, 1.0) * 255));
-        }
-    }
-    uint8_t Encode(float linear) const
-    {
-        return toSrgb[std::size_t(std::lround(std::clamp(linear, 0.0f, 1.0f) * Steps))];
-    }
-};
-
-const Transfer &SrgbTransfer()
-{
-    static const Transfer transfer;
-    return transfer;
-}
-
 uint32_t Matrixed(uint32_t l, uint32_t r, const EyeMatrices &m)
 {
-    const Transfer &t = SrgbTransfer();
-    const float lc[3] = {t.toLinear[Red(l)], t.toLinear[Green(l)], t.toLinear[Blue(l)]};
-    const float rc[3] = {t.toLinear[Red(r)], t.toLinear[Green(r)], t.toLinear[Blue(r)]};
+    const float lc[3] = {ToLinear(Red(l)), ToLinear(Green(l)), ToLinear(Blue(l))};
+    const float rc[3] = {ToLinear(Red(r)), ToLinear(Green(r)), ToLinear(Blue(r))};
     uint8_t out[3];
     for (int row = 0; row < 3; row++) {
         float sum = 0;
         for (int k = 0; k < 3; k++)
             sum += m.left[row][k] * lc[k] + m.right[row][k] * rc[k];
-        out[row] = t.Encode(sum);
+        out[row] = ToSrgb(sum);
     }
     return Rgb(out[0], out[1], out[2]);
 }

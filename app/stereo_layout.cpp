@@ -1,4 +1,5 @@
 #include "app/stereo_layout.h"
+#include "app/linear_light.h"
 
 #include <algorithm>
 #include <array>
@@ -30,26 +31,6 @@ void Paste(Image &into, const Image &image, int x0, int y0)
     int width = std::min(image.width, into.width - x0);
     for (int y = 0; y < image.height && y0 + y < into.height; y++)
         std::memcpy(&into.At(x0, y0 + y), &image.pixels[std::size_t(y) * image.width], std::size_t(width) * 4);
-}
-
-float ToLinear(int v)
-{
-    static const std::array<float, 256> table = [] {
-        std::array<float, 256> t{};
-        for (int i = 0; i < 256; i++) {
-            double c = i / 255.0;
-            t[i] = float(c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
-        }
-        return t;
-    }();
-    return table[v];
-}
-
-int ToSrgb(float linear)
-{
-    double l = std::clamp(double(linear), 0.0, 1.0);
-    double c = l <= 0.0031308 ? l * 12.92 : 1.055 * std::pow(l, 1 / 2.4) - 0.055;
-    return int(std::lround(c * 255));
 }
 
 // For each of count output cells over a source of length source: the source
