@@ -39,6 +39,8 @@ public:
     // the reason is in error.
     virtual bool Finish(std::string &error) = 0;
     int Frames() const { return frames_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
 
 protected:
     AnimationWriter(std::string path, double fps) : path_(std::move(path)), fps_(fps) {}

@@ -66,6 +66,9 @@ std::unique_ptr<Session> Session::Start(const SessionOptions &options, MessageSi
         session->animation_ = AnimationWriter::Open(options.animation, options.fps, error);
         if (!session->animation_)
             return nullptr;
+        if (AnimationFormatOf(options.animation) == AnimationFormat::Gif && options.fps > 50)
+            sink.Line("Warning: GIF frames last whole hundredths of a second, and many viewers slow down "
+                      "frames shorter than 2; above 50 frames per second use .webp or .mp4");
     }
     Stopwatch watch(session->times_.module);
     session->module_ = Module::Load(options.modulePath, error);
@@ -342,7 +345,17 @@ bool Session::FlushFrame()
         return true;
     std::string error;
     Stopwatch watch(times_.png);
-    bool ok = animation_->Add(*pendingFrame_, error);
+    const Image &frame = *pendingFrame_;
+    if (animation_->Frames() > 0 && (frame.width != animation_->Width() || frame.height != animation_->Height()) &&
+        !warnedFrameSize_) {
+        warnedFrameSize_ = true;
+        where_.clear();
+        Say("Warning: animation frame " + std::to_string(animation_->Frames() + 1) + " is " +
+            std::to_string(frame.width) + " x " + std::to_string(frame.height) + ", the animation " +
+            std::to_string(animation_->Width()) + " x " + std::to_string(animation_->Height()) +
+            "; such frames are cut or padded with white");
+    }
+    bool ok = animation_->Add(frame, error);
     pendingFrame_.reset();
     if (!ok) {
         where_.clear();

@@ -139,6 +139,7 @@ private:
     // the script makes after finishing it still goes into the animation.
     std::optional<Image> pendingFrame_;
     bool pendingStereo_ = false;
+    bool warnedFrameSize_ = false;
     // The colours of the script's anaglyph of the last frame, if it made one.
     std::optional<std::pair<COLORREF, COLORREF>> scriptAnaglyph_;
 };

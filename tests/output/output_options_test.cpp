@@ -362,6 +362,23 @@ TEST(AnimationOption, StereoFramesShowTheAnaglyphOrTheLayout)
     EXPECT_LT(MeanError(frames.frames[1], *pair), 2.0);
 }
 
+TEST(AnimationOption, FramesOfAnotherSizeAndFastGifsAreWarnedAbout)
+{
+    std::string script = WriteScript("two-sizes.tsl", std::string(Hexagon) +
+                                                          "canvas 60 40 persp 30 1 100 10\nclear 0 0 0\nfinish\nfinish\n");
+    std::string gif = Scratch("two-sizes.gif");
+    auto result = RunTesselin({"run", script, "--animation", gif, "--fps", "60"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(Contains(result.err, "Warning: GIF frames last whole hundredths")) << result.err;
+    EXPECT_TRUE(Contains(result.err, "Warning: animation frame 2 is 60 x 40, the animation 120 x 90")) << result.err;
+    EXPECT_EQ(result.err.find("animation frame 3"), std::string::npos) << "said once";
+    GifFrames frames = ReadGif(gif);
+    ASSERT_EQ(frames.frames.size(), 3u);
+    // The small black frame in the corner of a white one.
+    EXPECT_EQ(frames.frames[1].At(10, 10), 0u);
+    EXPECT_EQ(frames.frames[1].At(100, 80), render::Rgb(255, 255, 255));
+}
+
 TEST(AnimationOption, NoFrameAndNoEncoderAreReported)
 {
     std::string flat = WriteScript("flat-anim.tsl", "canvas 100 80\nerase black\n");
