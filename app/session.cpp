@@ -5,6 +5,7 @@
 #include "app/script.h"
 #include "app/stopwatch.h"
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -235,7 +236,9 @@ bool Session::WritePair(const std::string &path)
         std::swap(first, second);
     Stopwatch watch(times_.png);
     std::string extension = std::filesystem::path(path).extension().string();
-    bool ok = extension == ".mpo" || extension == ".MPO"
+    for (char &c : extension)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    bool ok = extension == ".mpo"
                   ? WriteMpo(path, first, second, error)
                   : WritePng(path, ArrangePair(first, second, options_.layout.value_or(StereoLayout::Parallel)), error);
     if (!ok) {

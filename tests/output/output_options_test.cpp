@@ -253,7 +253,7 @@ TEST(LayoutOption, PairsAreArrangedAsAsked)
 TEST(LayoutOption, StereoJpegAndMissingPairs)
 {
     std::string script = WriteScript("mpo.tsl", StereoBalls(1.2, false));
-    std::string mpo = Scratch("pair.mpo");
+    std::string mpo = Scratch("pair.Mpo");
     auto result = RunTesselin({"run", script, "--pair", mpo});
     EXPECT_EQ(result.status, 0) << result.err;
     std::ifstream in(mpo, std::ios::binary);
