@@ -180,6 +180,13 @@ private:
 class WebpWriter final : public AnimationWriter {
 public:
     WebpWriter(const std::string &path, double fps) : AnimationWriter(path, fps) {}
+    ~WebpWriter() override
+    {
+        if (file_.is_open()) {
+            file_.close();
+            RemoveFile(path_);
+        }
+    }
 
     bool Finish(std::string &error) override
     {
@@ -195,12 +202,11 @@ public:
             error = std::string("WebP encoding failed: ") + WebPAnimEncoderGetError(encoder_.get());
             return false;
         }
-        std::ofstream file(path_, std::ios::binary | std::ios::trunc);
-        ok = file && file.write(reinterpret_cast<const char *>(data.bytes), std::streamsize(data.size)) && file.flush();
+        ok = file_.write(reinterpret_cast<const char *>(data.bytes), std::streamsize(data.size)) && file_.flush();
         WebPDataClear(&data);
         encoder_.reset();
+        file_.close();
         if (!ok) {
-            file.close();
             RemoveFile(path_);
             error = "cannot write " + path_;
         }
@@ -211,6 +217,13 @@ protected:
     bool Encode(const Image &frame, std::string &error) override
     {
         if (!encoder_) {
+            // The file is opened at once, so that a path that cannot be
+            // written stops the run before its frames are drawn.
+            file_.open(path_, std::ios::binary | std::ios::trunc);
+            if (!file_) {
+                error = "cannot write " + path_ + ": " + std::strerror(errno);
+                return false;
+            }
             WebPAnimEncoderOptions options;
             if (!WebPAnimEncoderOptionsInit(&options) || !WebPConfigInit(&config_)) {
                 error = "the WebP library does not match its headers";
@@ -248,6 +261,7 @@ private:
     std::unique_ptr<WebPAnimEncoder, void (*)(WebPAnimEncoder *)> encoder_{nullptr, WebPAnimEncoderDelete};
     WebPConfig config_{};
     int timestamp_ = 0;
+    std::ofstream file_;
 };
 
 // ---- MP4: frames piped as raw RGB to ffmpeg, which encodes H.264.
