@@ -355,9 +355,7 @@ int RunCommandLine(int argc, char **argv)
     options.framesPrefix = arguments->framesPrefix;
     options.copyBeside = arguments->outputs.window;
     options.samples = arguments->samples;
-    options.anaglyph = arguments->anaglyph;
-    options.swapEyes = arguments->swapEyes;
-    options.layout = arguments->layout;
+    options.look = {arguments->anaglyph, arguments->swapEyes, arguments->layout};
     options.animation = arguments->animation;
     options.fps = arguments->fps;
     StderrSink sink;

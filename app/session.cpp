@@ -170,7 +170,7 @@ bool Session::WriteWindow(const std::string &path)
         const Canvas *right = host_->RightCanvas();
         auto left = host_->LeftEye();
         if (right && left && right != window)
-            picture = StereoPicture(*left, right->Snapshot(), false);
+            picture = StereoPicture(*left, right->Snapshot(), options_.look, false, scriptAnaglyph_);
         else
             Say("Warning: the anaglyph options need a stereo pair; " + path +
                 " shows the canvas window as it is");
@@ -212,7 +212,7 @@ bool Session::WriteSideBySide(const std::string &path)
     }
     Stopwatch watch(times_.png);
     Image rightImage = right->Snapshot();
-    bool ok = options_.swapEyes ? WritePng(path, SideBySide(rightImage, *left), error)
+    bool ok = options_.look.swapEyes ? WritePng(path, SideBySide(rightImage, *left), error)
                                 : WritePng(path, SideBySide(*left, rightImage), error);
     if (!ok) {
         Fail(error);
@@ -232,15 +232,15 @@ bool Session::WritePair(const std::string &path)
         return false;
     }
     Image first = *left, second = right->Snapshot();
-    if (options_.swapEyes)
+    if (options_.look.swapEyes)
         std::swap(first, second);
     Stopwatch watch(times_.png);
     std::string extension = std::filesystem::path(path).extension().string();
     for (char &c : extension)
         c = char(std::tolower(static_cast<unsigned char>(c)));
-    bool ok = extension == ".mpo"
-                  ? WriteMpo(path, first, second, error)
-                  : WritePng(path, ArrangePair(first, second, options_.layout.value_or(StereoLayout::Parallel)), error);
+    StereoLayout layout = options_.look.layout.value_or(StereoLayout::Parallel);
+    bool ok = extension == ".mpo" ? WriteMpo(path, first, second, error)
+                                  : WritePng(path, ArrangePair(first, second, layout), error);
     if (!ok) {
         Fail(error);
         return false;
@@ -269,7 +269,8 @@ void Session::FrameFinished(const Canvas &left, const Canvas *right)
         if (!FlushFrame())
             return;
         pendingStereo_ = right != nullptr;
-        pendingFrame_ = right ? StereoPicture(left.Snapshot(), right->Snapshot(), true) : left.Snapshot();
+        pendingFrame_ = right ? StereoPicture(left.Snapshot(), right->Snapshot(), options_.look, true, scriptAnaglyph_)
+                              : left.Snapshot();
     }
     if (options_.onFrame) {
         Image rightImage = right ? right->Snapshot() : Image();
@@ -311,35 +312,19 @@ void Session::CopyRequested(const Image &image)
 
 void Session::AnaglyphMade(COLORREF left, COLORREF right)
 {
-    scriptAnaglyph_ = {left, right};
+    scriptAnaglyph_ = ScriptColours{left, right};
     // A stereo frame shown as the script's anaglyph goes into the animation so.
-    if (pendingFrame_ && pendingStereo_ && !options_.layout && options_.anaglyph == AnaglyphMethod::Script) {
+    if (pendingFrame_ && pendingStereo_ && !options_.look.layout && options_.look.anaglyph == AnaglyphMethod::Script) {
         const Canvas *rightCanvas = host_->RightCanvas();
         auto leftEye = host_->LeftEye();
         if (rightCanvas && leftEye)
-            pendingFrame_ = StereoPicture(*leftEye, rightCanvas->Snapshot(), true);
+            pendingFrame_ = StereoPicture(*leftEye, rightCanvas->Snapshot(), options_.look, true, scriptAnaglyph_);
     }
 }
 
 bool Session::ComposesWindow() const
 {
-    return options_.anaglyph != AnaglyphMethod::Script || (options_.swapEyes && scriptAnaglyph_);
-}
-
-Image Session::StereoPicture(Image left, Image right, bool animationFrame) const
-{
-    if (options_.swapEyes)
-        std::swap(left, right);
-    if (animationFrame && options_.layout)
-        return ArrangePair(left, right, *options_.layout);
-    if (options_.anaglyph != AnaglyphMethod::Script)
-        return ComposeAnaglyphImage(left, right, options_.anaglyph);
-    if (!scriptAnaglyph_) // no anaglyph yet: the canvas window shows the left canvas
-        return options_.swapEyes ? right : left;
-    std::size_t width = std::size_t(std::min(left.width, right.width));
-    for (int y = 0; y < std::min(left.height, right.height); y++)
-        ComposeAnaglyph(&left.At(0, y), &right.At(0, y), width, scriptAnaglyph_->first, scriptAnaglyph_->second);
-    return left;
+    return options_.look.anaglyph != AnaglyphMethod::Script || (options_.look.swapEyes && scriptAnaglyph_);
 }
 
 bool Session::FlushFrame()
