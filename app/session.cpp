@@ -337,7 +337,6 @@ bool Session::FlushFrame()
     if (animation_->Frames() > 0 && (frame.width != animation_->Width() || frame.height != animation_->Height()) &&
         !warnedFrameSize_) {
         warnedFrameSize_ = true;
-        where_.clear();
         Say("Warning: animation frame " + std::to_string(animation_->Frames() + 1) + " is " +
             std::to_string(frame.width) + " x " + std::to_string(frame.height) + ", the animation " +
             std::to_string(animation_->Width()) + " x " + std::to_string(animation_->Height()) +
@@ -346,7 +345,6 @@ bool Session::FlushFrame()
     bool ok = animation_->Add(frame, error);
     pendingFrame_.reset();
     if (!ok) {
-        where_.clear();
         Fail("animation frame " + std::to_string(animation_->Frames() + 1) + ": " + error + "; the run stops");
         animation_.reset();
         host_->RequestStop();
