@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -45,7 +46,9 @@ every command.
 
 Options of run:
   -o, --output FILE      write what the canvas window shows (the left canvas,
-                         or the anaglyph after an anaglyph command) as PNG
+                         or the anaglyph after an anaglyph command) as PNG;
+                         - writes it to standard output. An image that
+                         cannot be written leaves the file that was there.
   --right FILE           write the right canvas of a stereo pair as PNG
   --side-by-side FILE    write both eyes of a stereo pair next to each other
                          (left eye on the left) as PNG
@@ -244,6 +247,10 @@ int RunCommandLine(int argc, char **argv)
     // The plug-in reads numbers with atof: the decimal point stays '.'.
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
+    // A reader that went away or a file size limit make writes fail with an
+    // error the writer reports, instead of killing the program.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     std::string error;
     auto arguments = Parse(args, error);
