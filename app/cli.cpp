@@ -1,4 +1,6 @@
 #include "app/cli.h"
+#include "app/interrupt.h"
+#include "app/line_reader.h"
 #include "app/session.h"
 
 #include <readline/history.h>
@@ -9,10 +11,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -155,26 +157,20 @@ std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string
     return arguments;
 }
 
-std::optional<std::string> ReadScript(const std::string &path, std::string &error)
+// At the keyboard, Ctrl-C abandons the line being typed and gives a new
+// prompt. Readline calls this when a signal interrupts its wait for a key.
+int AbandonTypedLine()
 {
-    if (path == "-") {
-        std::ostringstream text;
-        text << std::cin.rdbuf();
-        return text.str();
+    if (TakeInterrupt()) {
+        rl_replace_line("", 0);
+        rl_done = 1;
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "cannot read the script " + path;
-        return std::nullopt;
-    }
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return 0;
 }
 
 // One line from the person at the keyboard (with editing and history), or
-// from a pipe; none at the end of input.
-std::optional<std::string> NextLine(bool terminal)
+// from a pipe; none at the end of input (or when reading stopped).
+std::optional<std::string> NextLine(bool terminal, LineReader &piped)
 {
     if (terminal) {
         std::unique_ptr<char, decltype(&std::free)> line(readline("tesselin> "), &std::free);
@@ -184,10 +180,10 @@ std::optional<std::string> NextLine(bool terminal)
             add_history(line.get());
         return std::string(line.get());
     }
-    std::string line;
-    if (!std::getline(std::cin, line))
+    auto line = piped.Next();
+    if (!line)
         return std::nullopt;
-    return line;
+    return std::string(*line);
 }
 
 // A line starting with '.': true when the window should close.
@@ -216,11 +212,30 @@ bool WindowCommand(Session &session, const std::string &line)
 int CommandWindow(Session &session)
 {
     bool terminal = isatty(STDIN_FILENO);
-    if (terminal)
+    NoteInterrupts();
+    if (terminal) {
+        // Readline leaves signals to the program and tells it when one
+        // interrupted its wait.
+        rl_catch_signals = 0;
+        rl_signal_event_hook = AbandonTypedLine;
         std::fprintf(stderr, "%s command window (%s). Type .help for help, .quit to leave.\n",
                      session.DisplayName().c_str(), session.Device().Renderer().c_str());
+    }
+    LineReader piped(STDIN_FILENO);
+    bool interrupted = false;
     int number = 0;
-    while (auto line = NextLine(terminal)) {
+    for (;;) {
+        auto line = NextLine(terminal, piped);
+        if (!line) {
+            // A pipe's commands are a script: an interrupt stops it.
+            if (!terminal && InterruptPending()) {
+                interrupted = true;
+                break;
+            }
+            if (terminal && InterruptPending())
+                continue;
+            break;
+        }
         number++;
         std::size_t first = line->find_first_not_of(" \t");
         if (first != std::string::npos && (*line)[first] == '.') {
@@ -231,12 +246,36 @@ int CommandWindow(Session &session)
         // At the keyboard the line is right above its answer; from a pipe
         // the answer says which line it was.
         session.RunLine(*line, terminal ? std::string() : "stdin:" + std::to_string(number));
+        if (TakeInterrupt()) {
+            if (!terminal) {
+                interrupted = true;
+                break;
+            }
+            std::fprintf(stderr, "Interrupted; the session and its pictures are kept.\n");
+        }
         if (session.Stopped())
             break;
     }
     if (terminal)
         std::fputc('\n', stderr);
-    session.EndOfInput(terminal ? std::string() : "stdin");
+    if (interrupted) {
+        std::fprintf(stderr, "tesselin: interrupted; the commands after stdin:%d were not run\n", number);
+        return 130;
+    }
+    if (std::string error = piped.Error(); !error.empty())
+        session.InputFailed("stdin:" + std::to_string(number + 1), error);
+    else
+        session.EndOfInput(terminal ? std::string() : "stdin");
+    return session.ExitStatus();
+}
+
+// Runs the script of a tesselin run and writes its images.
+int RunScript(Session &session, LineReader &script, const Arguments &arguments, StderrSink &sink)
+{
+    session.RunScript(script, arguments.script);
+    session.WriteOutputs(arguments.outputs);
+    if (arguments.timing)
+        sink.Line(session.TimingReport());
     return session.ExitStatus();
 }
 
@@ -262,31 +301,32 @@ int RunCommandLine(int argc, char **argv)
         std::fputs(Usage, stdout);
         return 0;
     }
-    std::optional<std::string> script;
+    std::unique_ptr<LineReader> script;
     if (arguments->run) {
-        script = ReadScript(arguments->script, error);
+        script = LineReader::Open(arguments->script, error);
         if (!script) {
             std::fprintf(stderr, "tesselin: %s\n", error.c_str());
             return 2;
         }
+        EndRunOnSignals();
     }
     SessionOptions options;
     options.modulePath = arguments->modulePath.empty() ? ModuleBesideProgram() : arguments->modulePath;
     options.framesPrefix = arguments->framesPrefix;
     options.copyBeside = arguments->outputs.window;
     StderrSink sink;
-    auto session = Session::Start(options, sink, error);
-    if (!session) {
-        std::fprintf(stderr, "tesselin: %s\n", error.c_str());
-        return 2;
+    try {
+        auto session = Session::Start(options, sink, error);
+        if (!session) {
+            std::fprintf(stderr, "tesselin: %s\n", error.c_str());
+            return 2;
+        }
+        return arguments->run ? RunScript(*session, *script, *arguments, sink) : CommandWindow(*session);
+    } catch (const std::bad_alloc &) {
+        // Every line and image reports its own; this is the last resort.
+        std::fprintf(stderr, "tesselin: out of memory; the run stops\n");
+        return 1;
     }
-    if (!arguments->run)
-        return CommandWindow(*session);
-    session->RunScript(*script, arguments->script);
-    session->WriteOutputs(arguments->outputs);
-    if (arguments->timing)
-        sink.Line(session->TimingReport());
-    return session->ExitStatus();
 }
 
 } // namespace tesselin

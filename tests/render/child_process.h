@@ -17,6 +17,7 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -27,6 +28,7 @@ struct ChildResult {
     int status = -1;
     int signal = 0;       // the signal that ended it otherwise
     bool timedOut = false;
+    long peakKb = 0;      // the largest resident set it had
     std::string out, err;
 };
 
@@ -74,7 +76,7 @@ public:
     Child &operator=(const Child &) = delete;
 
     bool Started() const { return pid_ > 0 && input_ >= 0; }
-    bool Write(const std::string &text)
+    bool Write(std::string_view text)
     {
         std::size_t done = 0;
         while (done < text.size()) {
@@ -92,6 +94,7 @@ public:
         input_ = -1;
     }
     void Signal(int number) { kill(pid_, number); }
+    pid_t Pid() const { return pid_; }
     // What the child has written to standard error so far.
     std::string ErrorSoFar() const { return ReadAll(errPath_); }
 
@@ -101,16 +104,18 @@ public:
         ChildResult result;
         auto deadline = std::chrono::steady_clock::now() + timeout;
         int status = 0;
-        while (waitpid(pid_, &status, WNOHANG) == 0) {
+        struct rusage usage {};
+        while (wait4(pid_, &status, WNOHANG, &usage) == 0) {
             if (std::chrono::steady_clock::now() > deadline) {
                 result.timedOut = true;
                 kill(pid_, SIGKILL);
-                waitpid(pid_, &status, 0);
+                wait4(pid_, &status, 0, &usage);
                 break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         reaped_ = true;
+        result.peakKb = usage.ru_maxrss;
         result.exited = WIFEXITED(status);
         result.status = result.exited ? WEXITSTATUS(status) : -1;
         result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
