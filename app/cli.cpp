@@ -1,10 +1,9 @@
 #include "app/cli.h"
 #include "app/interrupt.h"
+#include "app/keyboard_lines.h"
 #include "app/line_reader.h"
 #include "app/session.h"
 
-#include <readline/history.h>
-#include <readline/readline.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -157,29 +156,12 @@ std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string
     return arguments;
 }
 
-// At the keyboard, Ctrl-C abandons the line being typed and gives a new
-// prompt. Readline calls this when a signal interrupts its wait for a key.
-int AbandonTypedLine()
+// One line from the person at the keyboard or from a pipe; none at the end
+// of input (or when reading stopped).
+std::optional<std::string> NextLine(KeyboardLines *keyboard, LineReader &piped)
 {
-    if (TakeInterrupt()) {
-        rl_replace_line("", 0);
-        rl_done = 1;
-    }
-    return 0;
-}
-
-// One line from the person at the keyboard (with editing and history), or
-// from a pipe; none at the end of input (or when reading stopped).
-std::optional<std::string> NextLine(bool terminal, LineReader &piped)
-{
-    if (terminal) {
-        std::unique_ptr<char, decltype(&std::free)> line(readline("tesselin> "), &std::free);
-        if (!line)
-            return std::nullopt;
-        if (*line)
-            add_history(line.get());
-        return std::string(line.get());
-    }
+    if (keyboard)
+        return keyboard->Next();
     auto line = piped.Next();
     if (!line)
         return std::nullopt;
@@ -213,11 +195,9 @@ int CommandWindow(Session &session)
 {
     bool terminal = isatty(STDIN_FILENO);
     NoteInterrupts();
+    std::optional<KeyboardLines> keyboard;
     if (terminal) {
-        // Readline leaves signals to the program and tells it when one
-        // interrupted its wait.
-        rl_catch_signals = 0;
-        rl_signal_event_hook = AbandonTypedLine;
+        keyboard.emplace("tesselin> ");
         std::fprintf(stderr, "%s command window (%s). Type .help for help, .quit to leave.\n",
                      session.DisplayName().c_str(), session.Device().Renderer().c_str());
     }
@@ -225,7 +205,7 @@ int CommandWindow(Session &session)
     bool interrupted = false;
     int number = 0;
     for (;;) {
-        auto line = NextLine(terminal, piped);
+        auto line = NextLine(keyboard ? &*keyboard : nullptr, piped);
         if (!line) {
             // A pipe's commands are a script: an interrupt stops it.
             if (!terminal && InterruptPending()) {
