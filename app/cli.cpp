@@ -64,6 +64,10 @@ with line editing and history, or from a pipe; it answers each command with
 its message. Lines starting with a dot are for the window itself:
   .save FILE   .save-right FILE   .save-pair FILE   .help   .quit
 
+Ctrl-C ends a run at once (exit status 130) without leaving a half-written
+image. In the command window it drops the line being typed; during a command
+it stops what comes after it, and a second Ctrl-C leaves.
+
 Messages go to standard error as SCRIPT:LINE: Error! ... (or Warning: ...).
 Exit status: 0 when no command failed, 1 when one did (or an image could not
 be written), 2 for a usage fault or when the program cannot start (no

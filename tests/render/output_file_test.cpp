@@ -208,7 +208,8 @@ TEST_F(OutputFiles, ReadOnlyFolderKeepsItsFilesAndGetsNoNewOnes)
     std::string script = Script("canvas 40 30\n");
     for (const std::string &out : {existing, folder + "/new.png"}) {
         ChildResult result = Run({"run", script, "-o", out}, asOrdinaryUser);
-        ASSERT_NE(result.status, 125) << "cannot switch to an ordinary user";
+        if (result.status == 125)
+            GTEST_SKIP() << "running as root without the right to become an ordinary user";
         EXPECT_EQ(result.status, 1) << result.err;
         EXPECT_TRUE(Contains(result.err, "Error! cannot write " + out)) << result.err;
     }
