@@ -160,7 +160,10 @@ bool WriteReplacing(const std::filesystem::path &target, const struct stat *exis
         return false;
     }
     bool written = FillAndFlush(stream.get(), fill, error);
-    if (written && fsync(fileno(stream.get())) != 0 && errno != EINVAL && errno != EROFS) {
+    // Before an existing file is replaced, the new one is on the disk, so
+    // that even a crash cannot leave neither. A new path risks nothing, and
+    // skipping the wait keeps writing many frames fast.
+    if (written && existing && fsync(fileno(stream.get())) != 0 && errno != EINVAL && errno != EROFS) {
         error = Reason(errno);
         written = false;
     }
