@@ -210,16 +210,14 @@ int CommandWindow(Session &session)
     int number = 0;
     for (;;) {
         auto line = NextLine(keyboard ? &*keyboard : nullptr, piped);
-        if (!line) {
-            // A pipe's commands are a script: an interrupt stops it.
-            if (!terminal && InterruptPending()) {
-                interrupted = true;
-                break;
-            }
-            if (terminal && InterruptPending())
-                continue;
+        // A pipe's commands are a script: an interrupt stops it, even when
+        // more lines have already arrived.
+        if (!terminal && InterruptPending()) {
+            interrupted = true;
             break;
         }
+        if (!line)
+            break;
         number++;
         std::size_t first = line->find_first_not_of(" \t");
         if (first != std::string::npos && (*line)[first] == '.') {

@@ -61,6 +61,8 @@ KeyboardLines::~KeyboardLines()
 
 std::optional<std::string> KeyboardLines::Next()
 {
+    // A Ctrl-C between commands (during .save, say) had nothing to stop.
+    TakeInterrupt();
     LineDone = false;
     TypedLine.reset();
     rl_callback_handler_install(prompt_.c_str(), OnLine);

@@ -67,6 +67,9 @@ LineReader::~LineReader()
 bool LineReader::Fill()
 {
     for (;;) {
+        // An interrupt is for the caller to act on before more is read.
+        if (InterruptPending())
+            return false;
         ssize_t n = read(fd_, buffer_.data(), buffer_.size());
         if (n > 0) {
             start_ = 0;
@@ -77,13 +80,8 @@ bool LineReader::Fill()
             ended_ = true;
             return false;
         }
-        if (errno == EINTR) {
-            // An interrupt while waiting for input is for the caller to
-            // act on; reading can go on afterwards.
-            if (InterruptPending())
-                return false;
-            continue;
-        }
+        if (errno == EINTR)
+            continue; // the loop's check sees whether it was an interrupt
         // A read error is never the end of the script.
         error_ = std::strerror(errno);
         ended_ = true;
