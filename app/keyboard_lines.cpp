@@ -68,11 +68,14 @@ std::optional<std::string> KeyboardLines::Next()
     rl_callback_handler_install(prompt_.c_str(), OnLine);
     while (!LineDone) {
         pollfd input{STDIN_FILENO, POLLIN, 0};
-        if (poll(&input, 1, -1) < 0) {
+        int ready = poll(&input, 1, -1);
+        // The interrupt may have come while poll waited or just before: either
+        // way the keys typed after it belong to a fresh line.
+        if (TakeInterrupt())
+            AbandonLine();
+        if (ready < 0) {
             if (errno != EINTR)
                 break;
-            if (TakeInterrupt())
-                AbandonLine();
             continue;
         }
         rl_callback_read_char();

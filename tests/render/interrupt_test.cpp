@@ -7,6 +7,8 @@
 #include "app/output_file.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 
 #include <filesystem>
 #include <fstream>
@@ -140,6 +142,112 @@ TEST(Interrupt, PipedCommandWindowStopsItsScript)
         EXPECT_EQ(result.status, 130);
         EXPECT_TRUE(Contains(result.err, "tesselin: interrupted")) << result.err;
     }
+}
+
+} // namespace
+
+namespace {
+
+// The command window on a terminal of its own: what a person at the keyboard
+// types, Ctrl-C included, and what the window shows.
+class Terminal {
+public:
+    Terminal()
+    {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
+            return;
+        std::string slave = ptsname(master_);
+        std::string program = render::ProgramPath();
+        pid_ = fork();
+        if (pid_ == 0) {
+            setsid();
+            int fd = open(slave.c_str(), O_RDWR);
+            ioctl(fd, TIOCSCTTY, 0);
+            dup2(fd, 0);
+            dup2(fd, 1);
+            dup2(fd, 2);
+            signal(SIGINT, SIG_DFL);
+            execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
+            _exit(127);
+        }
+    }
+    ~Terminal()
+    {
+        if (pid_ > 0 && !reaped_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (master_ >= 0)
+            close(master_);
+    }
+    bool Started() const { return pid_ > 0; }
+    void Type(std::string_view keys)
+    {
+        if (write(master_, keys.data(), keys.size()) != ssize_t(keys.size()))
+            ADD_FAILURE() << "cannot type";
+    }
+    // Reads what the window shows until it contains text (or time runs out).
+    bool WaitFor(const std::string &text, std::chrono::milliseconds timeout = 30s)
+    {
+        auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!Contains(screen_, text)) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            pollfd input{master_, POLLIN, 0};
+            if (poll(&input, 1, 50) > 0) {
+                char block[4096];
+                ssize_t n = read(master_, block, sizeof block);
+                if (n <= 0)
+                    return false;
+                screen_.append(block, std::size_t(n));
+            }
+        }
+        return true;
+    }
+    int Wait()
+    {
+        int status = 0;
+        WaitFor("\x01", 5s); // drains the screen until the program has gone
+        waitpid(pid_, &status, 0);
+        reaped_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    const std::string &Screen() const { return screen_; }
+
+private:
+    int master_ = -1;
+    pid_t pid_ = -1;
+    bool reaped_ = false;
+    std::string screen_;
+};
+
+TEST(Interrupt, KeyboardCtrlCDropsTheLineOrStopsAfterTheCommandAndKeepsTheSession)
+{
+    std::string saved = render::ScratchDirectory() + "/kept.png";
+    Terminal terminal;
+    ASSERT_TRUE(terminal.Started());
+    ASSERT_TRUE(terminal.WaitFor("tesselin> "));
+    // A half-typed line is dropped: only the next one reaches the plug-in.
+    terminal.Type("canvas 4");
+    ASSERT_TRUE(terminal.WaitFor("canvas 4"));
+    terminal.Type("\x03");
+    terminal.Type("canvas 120 90 persp 30 1 100 10\rclear 0 0 1\rfinish\r");
+    // A long command ends on its own after Ctrl-C; the session stays.
+    terminal.Type("torus 2 0 360 2000 x 360 2000 x\r");
+    ASSERT_TRUE(terminal.WaitFor("torus 2 0 360 2000 x 360 2000 x"));
+    std::this_thread::sleep_for(200ms);
+    terminal.Type("\x03");
+    ASSERT_TRUE(terminal.WaitFor("Interrupted; the session and its pictures are kept.", 120s)) << terminal.Screen();
+    terminal.Type(".save " + saved + "\r");
+    ASSERT_TRUE(terminal.WaitFor("Saved " + saved)) << terminal.Screen();
+    terminal.Type("\x04");
+    EXPECT_EQ(terminal.Wait(), 0) << terminal.Screen();
+    EXPECT_FALSE(Contains(terminal.Screen(), "Error!")) << terminal.Screen();
+    auto image = render::LoadPng(saved);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width, 120);
+    EXPECT_EQ(image->height, 90);
 }
 
 } // namespace
