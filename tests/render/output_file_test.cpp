@@ -121,6 +121,23 @@ TEST_F(OutputFiles, FailedWriteKeepsTheExistingFileForEveryOutput)
     }
 }
 
+TEST_F(OutputFiles, FailedCopyLeavesNoFileBehind)
+{
+    auto limitedWithoutClipboard = [] {
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        SmallFileLimit();
+    };
+    ChildResult result = Run({"run", Script("canvas 1500 1500\ncopy\n")}, limitedWithoutClipboard);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(Contains(result.err, "Warning: the canvas window could not be copied: cannot write")) << result.err;
+    EXPECT_FALSE(fs::exists("tesselin-copy-1.png"));
+    EXPECT_EQ(Leftovers(), std::vector<std::string>());
+    result = Run({"run", Script("canvas 40 30\ncopy\n"), "-o", Path("shown.png")}, limitedWithoutClipboard);
+    EXPECT_TRUE(Contains(result.err, "Copied the canvas window to " + Path("shown-copy-1.png"))) << result.err;
+    EXPECT_TRUE(render::LoadPng(Path("shown-copy-1.png")));
+}
+
 TEST_F(OutputFiles, FullDeviceIsReportedAndNeverRemoved)
 {
     // A private copy of the full device: a faulty writer must not be able to
