@@ -109,8 +109,11 @@ mode_t NewFileMode()
 int CreatePending(const std::filesystem::path &target, std::string &error)
 {
     std::filesystem::path folder = target.parent_path();
-    std::string name = (folder.empty() ? std::filesystem::path(".") : folder) / ("." + target.filename().string());
-    name += ".XXXXXX";
+    // Named after the target where the name leaves room for the suffix.
+    std::string base = target.filename().string();
+    if (base.size() > 200)
+        base = "tesselin";
+    std::string name = (folder.empty() ? std::filesystem::path(".") : folder) / ("." + base + ".XXXXXX");
     if (name.size() >= sizeof PendingPath) {
         error = Reason(ENAMETOOLONG);
         return -1;

@@ -248,6 +248,11 @@ TEST_F(OutputFiles, ReplacedFileKeepsItsPermissionsAndLinksStayLinks)
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     ASSERT_TRUE(render::LoadPng(file));
+    // A name as long as a folder allows still leaves room for the temporary.
+    std::string longest = Path(std::string(251, 'n') + ".png");
+    result = Run({"run", script, "-o", longest});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(render::LoadPng(longest));
     result = Run({"run", script, "-o", link});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_TRUE(fs::is_symlink(link));
