@@ -9,11 +9,9 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <iostream>
 #include <memory>
-#include <optional>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
