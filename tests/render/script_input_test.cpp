@@ -194,23 +194,41 @@ TEST_F(ScriptInput, MemoryDoesNotGrowWithTheScriptsLength)
                                         << " KB for 45 MB";
 }
 
-// The run's process under an address-space limit, with the renderer's
+// Limits the run's process to bytes of address space, with the renderer's
 // threads fixed so that the limit leaves the same room on any machine.
-void LimitedAddressSpace()
+std::function<void()> AddressSpaceLimit(rlim_t bytes)
 {
-    setenv("LP_NUM_THREADS", "2", 1);
-    struct rlimit limit = {1u << 30, 1u << 30};
-    setrlimit(RLIMIT_AS, &limit);
+    return [bytes] {
+        setenv("LP_NUM_THREADS", "2", 1);
+        struct rlimit limit = {bytes, bytes};
+        setrlimit(RLIMIT_AS, &limit);
+    };
+}
+
+// The smallest of a few limits under which the program starts and draws.
+rlim_t RoomToStart(const std::string &directory)
+{
+    for (rlim_t halfGigabytes : {2, 3, 4, 6, 8}) {
+        rlim_t bytes = halfGigabytes << 29;
+        Child child({"run", "-"}, directory, AddressSpaceLimit(bytes));
+        child.Write("canvas 32 24 persp 30 1 100 10\nfinish\n");
+        child.CloseInput();
+        if (child.Wait().status == 0)
+            return bytes;
+    }
+    return 0;
 }
 
 TEST_F(ScriptInput, OutOfMemoryEndsTheRunWithAMessageAndKeepsTheImages)
 {
     signal(SIGPIPE, SIG_IGN); // the child stops reading the long line
     std::string frames = Path("kept"), out = Path("kept.png");
-    Child child({"run", "-", "--frames", frames, "-o", out}, render::ScratchDirectory(), LimitedAddressSpace);
+    rlim_t limit = RoomToStart(render::ScratchDirectory());
+    ASSERT_NE(limit, 0u) << "the program does not start under any of the limits tried";
+    Child child({"run", "-", "--frames", frames, "-o", out}, render::ScratchDirectory(), AddressSpaceLimit(limit));
     child.Write("canvas 32 24 persp 30 1 100 10\nclear 1 0 0\nfinish\ntext 0 0 0 ");
     std::string block(1 << 20, 'x');
-    for (int i = 0; i < 4096 && child.Write(block); i++) {
+    for (int i = 0; i < 8192 && child.Write(block); i++) {
     }
     child.CloseInput();
     ChildResult result = child.Wait();
