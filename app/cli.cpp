@@ -196,7 +196,6 @@ bool WindowCommand(Session &session, const std::string &line)
 int CommandWindow(Session &session)
 {
     bool terminal = isatty(STDIN_FILENO);
-    NoteInterrupts();
     std::optional<KeyboardLines> keyboard;
     if (terminal) {
         keyboard.emplace("tesselin> ");
@@ -288,8 +287,12 @@ int RunCommandLine(int argc, char **argv)
             std::fprintf(stderr, "tesselin: %s\n", error.c_str());
             return 2;
         }
-        EndRunOnSignals();
     }
+    // Before OpenGL and the module start, which can take a while.
+    if (arguments->run)
+        EndRunOnSignals();
+    else
+        NoteInterrupts();
     SessionOptions options;
     options.modulePath = arguments->modulePath.empty() ? ModuleBesideProgram() : arguments->modulePath;
     options.framesPrefix = arguments->framesPrefix;

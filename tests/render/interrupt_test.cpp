@@ -105,12 +105,12 @@ TEST(Interrupt, PipedCommandWindowStopsItsScript)
     {
         // Waiting for input: the script stops there.
         Child child({}, directory);
-        child.Write("canvas 40 30\n");
-        std::this_thread::sleep_for(300ms);
+        child.Write("canvas 40 30\nwrong\n");
+        ASSERT_TRUE(WaitUntil([&] { return Contains(child.ErrorSoFar(), "stdin:2: Error!"); }));
         child.Signal(SIGINT);
         ChildResult result = child.Wait(10s);
         EXPECT_EQ(result.status, 130) << result.err;
-        EXPECT_TRUE(Contains(result.err, "tesselin: interrupted; the commands after stdin:1 were not run"))
+        EXPECT_TRUE(Contains(result.err, "tesselin: interrupted; the commands after stdin:2 were not run"))
             << result.err;
     }
     {
