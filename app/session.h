@@ -68,6 +68,8 @@ struct Outputs {
     std::string pair; // both eyes in the chosen layout; a stereo JPEG when it ends in .mpo
 };
 
+class LineSource;
+
 class Session final : private HostEvents {
 public:
     // Opens OpenGL, loads the module and hands it the host table. None when
@@ -80,8 +82,12 @@ public:
     // Hands one line of the command window to the plug-in and reports its
     // answer; where names the line in messages ("demo.tsl:12"), or is empty.
     void RunLine(std::string_view line, const std::string &where);
-    // Every line of a script, until the end or a stop. name names the script.
+    // Every line of a script, until the end, a stop or an interrupt. name
+    // names the script. Lines run as they arrive from lines.
+    void RunScript(LineSource &lines, const std::string &name);
     void RunScript(std::string_view text, const std::string &name);
+    // Reports that input could not be read (or held) any further: an error.
+    void InputFailed(const std::string &where, const std::string &reason);
     // Says, once input has ended, what the person may have missed.
     void EndOfInput(const std::string &where);
     // Writes the requested images; false (and an error message) if one fails.
