@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# The Windows module in a Windows host, under Wine: builds the module and the
+# test host (tests/windows) for 64-bit Windows, runs a set of scripts through
+# both under wine64 with no display, and compares every image and message with
+# what the Linux host (build/tesselin, built before this step) gives for the
+# same script. Tries a tiny 32-bit Windows program first and runs the 32-bit
+# module the same way when this machine can run it.
+# Installs MinGW-w64, Wine, OSMesa (Wine's OpenGL on bitmaps) and Pillow when
+# missing. Everything Wine writes stays under build-win64/wine-test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+packages=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 libosmesa6 python3-pil fonts-dejavu-core)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  run() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+  run apt-get update -q
+  run env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+[ -x build/tesselin ] || { echo "check-wine: build/tesselin is missing; build the Linux host first" >&2; exit 1; }
+
+cmake -S . -B build-win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null
+cmake --build build-win64 --target tesselin_module wine_host
+dll=build-win64/tesselin.dll
+
+work=$root/build-win64/wine-test
+rm -rf "$work/run"
+mkdir -p "$work/run/windows" "$work/run/linux"
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+  FONTCONFIG_FILE=$root/tests/windows/fonts.conf
+unset DISPLAY WAYLAND_DISPLAY
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+since() { echo "$((($(date +%s%N) - $1) / 1000000)) ms"; }
+
+# The first start makes the prefix (slow); later runs reuse it.
+start=$(date +%s%N)
+wine wineboot -i >"$work/wineboot.out" 2>"$work/wineboot.err"
+wineserver -w
+echo "check-wine: Wine prefix ready in $(since "$start")"
+
+# The scripts and the files they read, in one folder that both hosts run in.
+cd "$work/run"
+# The module and the host sit alone in a folder of their own: nothing of
+# MinGW's runtime is there for LoadLibrary to find.
+mkdir bin64
+cp "$root/build-win64/wine_host.exe" "$root/$dll" bin64/
+cp "$root"/tests/windows/scripts/*.tsl "$root/examples/sine.txt" .
+cp "$root/examples/lit_scene.tsl" lit_scene.tsl
+cp "$root/examples/stereo_ring.tsl" stereo_ring.tsl
+: >empty.txt
+/usr/bin/python3 - "$root/examples/images/balls.jpg" <<'EOF'
+import sys
+from PIL import Image
+photo = Image.open(sys.argv[1]).convert("RGB")
+photo.save("balls.jpg", quality=95)
+photo.save("balls.bmp")
+photo.save("balls.png")
+photo.save("balls.tif")
+photo.quantize(256).save("balls.gif")
+EOF
+
+# script, kind of comparison, and whether it makes a right canvas
+cases=(
+  "welcome text"
+  "erase same"
+  "picture_bmp picture"
+  "picture_jpg picture"
+  "picture_gif picture"
+  "picture_png picture"
+  "lit_scene same"
+  "text_graduations text"
+  "stereo_ring same right"
+  "errors same"
+)
+
+run_windows() { # host.exe module script out-prefix [right]
+  local host=$1 module=$2 name=$3 right=${4:-}
+  local status=0
+  wine "$host" "$module" "$name.tsl" "windows/$name.bmp" ${right:+"windows/$name-right.bmp"} \
+    >"windows/$name.out" 2>"windows/$name.err" || status=$?
+  sed -i 's/\r$//' "windows/$name.out"
+  echo "$status" >"windows/$name.status"
+}
+
+failed=0
+compare=()
+start=$(date +%s%N)
+for c in "${cases[@]}"; do
+  read -r name kind right <<<"$c"
+  status=0
+  "$root/build/tesselin" run "$name.tsl" -o "linux/$name.png" ${right:+--right "linux/$name-right.png"} \
+    2>"linux/$name.err" || status=$?
+  echo "$status" >"linux/$name.status"
+  run_windows bin64/wine_host.exe bin64/tesselin.dll "$name" "$right"
+  if [ "$(cat "windows/$name.status")" != "$status" ]; then
+    echo "DIFFERENT $name: exit status $(cat "windows/$name.status") on Windows, $status on Linux" >&2
+    sed 's/^/  windows: /' "windows/$name.out" "windows/$name.err" | head -20 >&2
+    failed=1
+  fi
+  # The module's own messages, with script and line, must be the same.
+  grep -E '^[^ ]+:[0-9]+: (Error! |Warning: )' "linux/$name.err" | grep -v 'Warning: the plug-in\|Error! The plug-in' \
+    >"linux/$name.messages" || true
+  grep -E '^[^ ]+:[0-9]+: (Error! |Warning: )' "windows/$name.out" >"windows/$name.messages" || true
+  if ! diff -u "linux/$name.messages" "windows/$name.messages" >"windows/$name.messages.diff"; then
+    echo "DIFFERENT $name: messages" >&2
+    cat "windows/$name.messages.diff" >&2
+    failed=1
+  fi
+  compare+=("$kind" "windows/$name.bmp" "linux/$name.png")
+  [ -n "$right" ] && compare+=(same "windows/$name-right.bmp" "linux/$name-right.png")
+done
+echo "check-wine: ${#cases[@]} scripts under Wine in $(since "$start") (with the Linux renders)"
+
+# The same picture through the Imaging Component (TIFF, which the OLE loader
+# refuses) as through the OLE loader (BMP).
+sed 's/balls\.bmp/balls.tif/' picture_bmp.tsl >picture_tif.tsl
+run_windows bin64/wine_host.exe bin64/tesselin.dll picture_tif
+compare+=(same windows/picture_tif.bmp windows/picture_bmp.bmp)
+
+/usr/bin/python3 "$root/tests/windows/compare_images.py" "${compare[@]}" || failed=1
+
+# 32-bit: only where this machine runs 32-bit Windows programs.
+cat >tiny32.c <<'EOF'
+int main(void) { return 7; }
+EOF
+i686-w64-mingw32-gcc-posix -static -o tiny32.exe tiny32.c
+tiny=0
+wine tiny32.exe >tiny32.out 2>tiny32.err || tiny=$?
+if [ "$tiny" = 7 ]; then
+  cmake -S "$root" -B "$root/build-win32" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
+  cmake --build "$root/build-win32" --target tesselin_module wine_host
+  mkdir -p bin32
+  cp "$root/build-win32/wine_host.exe" "$root/build-win32/tesselin.dll" bin32/
+  for name in lit_scene errors; do
+    run_windows bin32/wine_host.exe bin32/tesselin.dll "$name"
+    mv "windows/$name.messages" "windows/$name.messages64"
+    grep -E '^[^ ]+:[0-9]+: (Error! |Warning: )' "windows/$name.out" >"windows/$name.messages" || true
+    diff -u "linux/$name.messages" "windows/$name.messages" >&2 || failed=1
+  done
+  /usr/bin/python3 "$root/tests/windows/compare_images.py" same windows/lit_scene.bmp linux/lit_scene.png || failed=1
+else
+  echo "check-wine: this machine cannot run 32-bit Windows programs (a tiny one ended with $tiny);" \
+    "the 32-bit module is checked by its build, layouts and import table only"
+fi
+
+if [ "$failed" != 0 ]; then
+  echo "check-wine: the Windows module differs from the Linux one; files in $work/run" >&2
+  exit 1
+fi
+echo "check-wine: the 64-bit module loads alone under Wine and draws like the Linux host"
