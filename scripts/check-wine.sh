@@ -61,7 +61,14 @@ photo.save("balls.bmp")
 photo.save("balls.png")
 photo.save("balls.tif")
 photo.quantize(256).save("balls.gif")
+# Two near greys (their average in light and in level nearly agree) in a
+# one-pixel checkerboard: shrunk to half, a filtering scaler
+# gives their average, one that drops pixels gives one grey or the other.
+board = Image.new("RGB", (800, 600))
+board.putdata([(115, 115, 115) if (x + y) % 2 else (145, 145, 145) for y in range(600) for x in range(800)])
+board.save("board.bmp")
 EOF
+sed 's/balls\.bmp/board.bmp/' picture_bmp.tsl >picture_board.tsl
 
 # script, kind of comparison, and whether it makes a right canvas
 cases=(
@@ -71,6 +78,7 @@ cases=(
   "picture_jpg picture"
   "picture_gif picture"
   "picture_png picture"
+  "picture_board picture"
   "lit_scene same"
   "text_graduations text"
   "stereo_ring same right"
