@@ -24,7 +24,7 @@ fi
 [ -x build/tesselin ] || { echo "check-wine: build/tesselin is missing; build the Linux host first" >&2; exit 1; }
 
 cmake -S . -B build-win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null
-cmake --build build-win64 --target tesselin_module wine_host
+cmake --build build-win64 --target tesselin_module wine_host number_reading_runner
 dll=build-win64/tesselin.dll
 
 work=$root/build-win64/wine-test
@@ -83,6 +83,7 @@ cases=(
   "text_graduations text"
   "stereo_ring same right"
   "errors same"
+  "numbers same"
 )
 
 run_windows() { # host.exe module script out-prefix [right]
@@ -130,6 +131,13 @@ run_windows bin64/wine_host.exe bin64/tesselin.dll picture_tif
 compare+=(same windows/picture_tif.bmp windows/picture_bmp.bmp)
 
 /usr/bin/python3 "$root/tests/windows/compare_images.py" "${compare[@]}" || failed=1
+
+# Number tokens read as on Linux (the module's atof, on its own).
+if ! wine "$root/build-win64/number_reading_runner.exe" >numbers.out 2>numbers.err; then
+  failed=1
+  echo "DIFFERENT number reading:" >&2
+fi
+tr -d '\r' <numbers.out
 
 # 32-bit: only where this machine runs 32-bit Windows programs.
 cat >tiny32.c <<'EOF'
