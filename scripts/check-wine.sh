@@ -49,8 +49,8 @@ cd "$work/run"
 mkdir bin64
 cp "$root/build-win64/wine_host.exe" "$root/$dll" bin64/
 cp "$root"/tests/windows/scripts/*.tsl "$root/examples/sine.txt" .
-cp "$root/examples/lit_scene.tsl" lit_scene.tsl
-cp "$root/examples/stereo_ring.tsl" stereo_ring.tsl
+cp -r "$root/examples" examples
+mkdir -p windows/examples linux/examples
 : >empty.txt
 /usr/bin/python3 - "$root/examples/images/balls.jpg" <<'EOF'
 import sys
@@ -79,11 +79,18 @@ cases=(
   "picture_gif picture"
   "picture_png picture"
   "picture_board picture"
-  "lit_scene same"
   "text_graduations text"
-  "stereo_ring same right"
   "errors same"
   "numbers same"
+  "examples/lit_scene same"
+  "examples/stereo_ring same right"
+  "examples/demo same"
+  "examples/wireframe same"
+  "examples/point_cloud text"
+  "examples/torus_knot_anaglyph same right"
+  "examples/sine_plot text"
+  "examples/picture_welcome picture"
+  "examples/stereo_photos picture right"
 )
 
 run_windows() { # host.exe module script out-prefix [right]
@@ -110,9 +117,8 @@ for c in "${cases[@]}"; do
     sed 's/^/  windows: /' "windows/$name.out" "windows/$name.err" | head -20 >&2
     failed=1
   fi
-  # The module's own messages, with script and line, must be the same.
-  grep -E '^[^ ]+:[0-9]+: (Error! |Warning: )' "linux/$name.err" | grep -v 'Warning: the plug-in\|Error! The plug-in' \
-    >"linux/$name.messages" || true
+  # The messages, with script and line, must be the same.
+  grep -E '^[^ ]+:[0-9]+: (Error! |Warning: )' "linux/$name.err" >"linux/$name.messages" || true
   grep -E '^[^ ]+:[0-9]+: (Error! |Warning: )' "windows/$name.out" >"windows/$name.messages" || true
   if ! diff -u "linux/$name.messages" "windows/$name.messages" >"windows/$name.messages.diff"; then
     echo "DIFFERENT $name: messages" >&2
@@ -120,7 +126,7 @@ for c in "${cases[@]}"; do
     failed=1
   fi
   compare+=("$kind" "windows/$name.bmp" "linux/$name.png")
-  [ -n "$right" ] && compare+=(same "windows/$name-right.bmp" "linux/$name-right.png")
+  [ -n "$right" ] && compare+=("$kind" "windows/$name-right.bmp" "linux/$name-right.png")
 done
 echo "check-wine: ${#cases[@]} scripts under Wine in $(since "$start") (with the Linux renders)"
 
@@ -151,13 +157,13 @@ if [ "$tiny" = 7 ]; then
   cmake --build "$root/build-win32" --target tesselin_module wine_host
   mkdir -p bin32
   cp "$root/build-win32/wine_host.exe" "$root/build-win32/tesselin.dll" bin32/
-  for name in lit_scene errors; do
+  for name in examples/lit_scene errors; do
     run_windows bin32/wine_host.exe bin32/tesselin.dll "$name"
     mv "windows/$name.messages" "windows/$name.messages64"
     grep -E '^[^ ]+:[0-9]+: (Error! |Warning: )' "windows/$name.out" >"windows/$name.messages" || true
     diff -u "linux/$name.messages" "windows/$name.messages" >&2 || failed=1
   done
-  /usr/bin/python3 "$root/tests/windows/compare_images.py" same windows/lit_scene.bmp linux/lit_scene.png || failed=1
+  /usr/bin/python3 "$root/tests/windows/compare_images.py" same windows/examples/lit_scene.bmp linux/examples/lit_scene.png || failed=1
 else
   echo "check-wine: this machine cannot run 32-bit Windows programs (a tiny one returned $tiny, not 7);" \
     "the 32-bit module is checked by its build, layouts and import table only"

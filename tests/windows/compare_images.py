@@ -4,9 +4,10 @@ host drew for the same script, by the kind of content it holds:
 
   same     3D drawing and plain fills: nearly every pixel within a few levels
   picture  a photo resampled by two different scalers: close on average
-  text     text in two different fonts: the ink (dark pixels) of the two is
-           of similar amount and starts at the same place, its box is of
-           similar size, and few pixels differ in all
+  text     text in two different fonts: the ink (pixels away from the
+           background, the commonest colour) of the two is of similar amount
+           and starts at the same place, its box is of similar size, and not
+           too many pixels differ in all
 
 Prints one line per comparison and exits 1 when one fails.
 Usage: compare_images.py KIND WINDOWS_IMAGE LINUX_IMAGE [KIND WIN LINUX ...]
@@ -19,10 +20,11 @@ from PIL import Image, ImageChops
 SAME_LEVEL, SAME_SHARE = 24, 0.005
 # Pictures: mean difference per channel in levels, and share of far-off pixels.
 PICTURE_MEAN, PICTURE_FAR_LEVEL, PICTURE_FAR_SHARE = 6.0, 64, 0.01
-# Text: ink is darker than INK_LEVEL; amounts within INK_RATIO, box corners
-# (left, top) within START_SLACK pixels, box sizes within SIZE_SLACK of the
-# image's size, and at most TEXT_SHARE of all pixels far apart.
-INK_LEVEL, INK_RATIO, START_SLACK, SIZE_SLACK, TEXT_SHARE = 96, 2.0, 12, 0.15, 0.25
+# Text: ink is more than INK_LEVEL away from the background in some channel;
+# amounts within INK_RATIO, box corners (left, top) within START_SLACK and box
+# sizes within SIZE_SLACK of the image's size, and at most TEXT_SHARE of all
+# pixels far apart.
+INK_LEVEL, INK_RATIO, START_SLACK, SIZE_SLACK, TEXT_SHARE = 96, 2.0, 0.05, 0.15, 0.25
 
 
 def load(path):
@@ -39,8 +41,11 @@ def far_share(a, b, level):
 
 
 def ink(image):
-    """Dark pixels: their number and bounding box."""
-    mask = image.convert("L").point(lambda v: 255 if v < INK_LEVEL else 0)
+    """Pixels away from the background: their number and bounding box."""
+    background = max(image.getcolors(image.size[0] * image.size[1]))[1]
+    diff = ImageChops.difference(image, Image.new("RGB", image.size, background)).split()
+    largest = ImageChops.lighter(ImageChops.lighter(diff[0], diff[1]), diff[2])
+    mask = largest.point(lambda v: 255 if v > INK_LEVEL else 0)
     return mask.histogram()[255], mask.getbbox()
 
 
@@ -64,7 +69,7 @@ def compare_text(a, b):
     if not box_a or not box_b:
         return False, f"ink on Windows {count_a}, on Linux {count_b}: text missing"
     ratio = count_a / count_b
-    start = max(abs(box_a[0] - box_b[0]), abs(box_a[1] - box_b[1]))
+    start = max(abs(box_a[0] - box_b[0]) / a.size[0], abs(box_a[1] - box_b[1]) / a.size[1])
     size = max(abs((box_a[2] - box_a[0]) - (box_b[2] - box_b[0])) / a.size[0],
                abs((box_a[3] - box_a[1]) - (box_b[3] - box_b[1])) / a.size[1])
     share = far_share(a, b, SAME_LEVEL)

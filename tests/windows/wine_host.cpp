@@ -100,6 +100,9 @@ public:
     int SelectCanvas(CanvasRecord *record, int for3d);
     int SetRightCanvas(CanvasRecord *record);
     int ShowCanvasWindow();
+    // This host has no window. With none, the module's text measuring takes
+    // the screen's device context (GetDC of no window), which Windows and
+    // Wine both give, where a real host hands over its canvas window.
     HWND GetCanvasWindow() { return nullptr; }
     int HasCanvas() { return canvases_.empty() ? 0 : 1; }
     int HasRightCanvas() { return right_ ? 1 : 0; }
