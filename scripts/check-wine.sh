@@ -82,6 +82,7 @@ cases=(
   "text_graduations text"
   "errors same"
   "numbers same"
+  "stereo_frames same right"
   "examples/lit_scene same"
   "examples/stereo_ring same right"
   "examples/demo same"
