@@ -114,6 +114,8 @@ public:
     int MakeAnaglyph(COLORREF left, COLORREF right);
     int StopRun(const char *text);
     void Unexpected(int index);
+    // Reports a canvas whose stretch mode or brush origin the module changed.
+    void CheckDrawingSettings();
 
     Canvas *Window() const { return window_ ? window_ : selected_; }
     Canvas *Right() const { return right_; }
@@ -126,7 +128,7 @@ public:
 private:
     Canvas *Find(const CanvasRecord *record);
     Canvas *Selected3d() const { return selected_ && selected3d_ ? selected_ : nullptr; }
-    bool MakeContext(Canvas &canvas, HGLRC share);
+    bool MakeContext(Canvas &canvas);
     bool UsePixelFormat(Canvas &canvas);
     void ApplyView(Canvas &scene, int eye);
     void OpenFrameList(Canvas &scene);
@@ -138,6 +140,24 @@ private:
 };
 
 Host *Active = nullptr;
+
+// Set on every canvas's device context when it is made; checked after every
+// command.
+constexpr int HostStretchMode = COLORONCOLOR;
+constexpr POINT HostBrushOrigin = {3, 5};
+
+void Host::CheckDrawingSettings()
+{
+    for (const auto &canvas : canvases_) {
+        POINT origin{};
+        GetBrushOrgEx(canvas->dc, &origin);
+        int mode = GetStretchBltMode(canvas->dc);
+        if (mode != HostStretchMode || origin.x != HostBrushOrigin.x || origin.y != HostBrushOrigin.y)
+            messages.push_back("Error! The module left a canvas with stretch mode " + std::to_string(mode) +
+                               " and brush origin " + std::to_string(origin.x) + "," + std::to_string(origin.y) +
+                               " instead of the host's");
+    }
+}
 
 CanvasRecord *Host::CreateCanvas(int width, int height)
 {
@@ -163,6 +183,9 @@ CanvasRecord *Host::CreateCanvas(int width, int height)
     canvas->width = width;
     canvas->height = height;
     std::fill_n(canvas->bits, std::size_t(width) * std::size_t(height), 0x00FFFFFFu);
+    // The host's own drawing settings, which the module must leave as found.
+    SetStretchBltMode(canvas->dc, HostStretchMode);
+    SetBrushOrgEx(canvas->dc, HostBrushOrigin.x, HostBrushOrigin.y, nullptr);
     canvas->record[CANVAS_FIELD_DC] = reinterpret_cast<CanvasRecord>(canvas->dc);
     canvas->record[CANVAS_FIELD_WIDTH] = width;
     canvas->record[CANVAS_FIELD_HEIGHT] = height;
@@ -218,7 +241,7 @@ bool Host::UsePixelFormat(Canvas &canvas)
     return canvas.pixelFormatSet;
 }
 
-bool Host::MakeContext(Canvas &canvas, HGLRC)
+bool Host::MakeContext(Canvas &canvas)
 {
     if (canvas.context)
         return true;
@@ -235,7 +258,7 @@ int Host::SelectCanvas(CanvasRecord *record, int for3d)
     Canvas *canvas = record ? Find(record) : nullptr;
     selected_ = canvas;
     selected3d_ = canvas && for3d != 0;
-    if (selected3d_ && !MakeContext(*canvas, nullptr))
+    if (selected3d_ && !MakeContext(*canvas))
         selected3d_ = false;
     if (selected3d_)
         wglMakeCurrent(canvas->dc, canvas->context);
@@ -589,6 +612,7 @@ int Run(int argc, char **argv)
             for (auto &token : *tokens)
                 pointers.push_back(token.data());
             const char *result = module.command(int(pointers.size()), pointers.data());
+            host.CheckDrawingSettings();
             std::string where = std::string(argv[2]) + ":" + std::to_string(lineNumber);
             if (result && *result) {
                 std::printf("%s: %s\n", where.c_str(), result);
