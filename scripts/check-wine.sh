@@ -67,6 +67,14 @@ photo.quantize(256).save("balls.gif")
 board = Image.new("RGB", (800, 600))
 board.putdata([(115, 115, 115) if (x + y) % 2 else (145, 145, 145) for y in range(600) for x in range(800)])
 board.save("board.bmp")
+# Opaque at the left edge, fully transparent from the middle on.
+alpha = Image.new("L", photo.size)
+alpha.putdata([min(255, x * 510 // photo.size[0]) for y in range(photo.size[1]) for x in range(photo.size[0])])
+alpha = alpha.point(lambda v: 255 - v)
+faded = photo.convert("RGBA")
+faded.putalpha(alpha)
+faded.save("alpha.png")
+faded.save("alpha.tif")
 EOF
 sed 's/balls\.bmp/board.bmp/' picture_bmp.tsl >picture_board.tsl
 
@@ -79,6 +87,7 @@ cases=(
   "picture_gif picture"
   "picture_png picture"
   "picture_board picture"
+  "picture_mirrored picture"
   "text_graduations text"
   "errors same"
   "numbers same"
@@ -131,11 +140,19 @@ for c in "${cases[@]}"; do
 done
 echo "check-wine: ${#cases[@]} scripts under Wine in $(since "$start") (with the Linux renders)"
 
-# The same picture through the Imaging Component (TIFF, which the OLE loader
-# refuses) as through the OLE loader (BMP).
-sed 's/balls\.bmp/balls.tif/' picture_bmp.tsl >picture_tif.tsl
-run_windows bin64/wine_host.exe bin64/tesselin.dll picture_tif
-compare+=(same windows/picture_tif.bmp windows/picture_bmp.bmp)
+# The Imaging Component, which takes the files the OLE loader refuses: the
+# same picture as TIFF as through the OLE loader as BMP; and a transparent
+# TIFF against the Linux host's drawing of the same PNG (Wine's OLE loader
+# reads PNG, Windows' does not).
+for name in picture_bmp picture_mirrored; do
+  sed 's/balls\.bmp/balls.tif/' $name.tsl >${name}_tif.tsl
+  run_windows bin64/wine_host.exe bin64/tesselin.dll ${name}_tif
+  compare+=(same windows/${name}_tif.bmp windows/$name.bmp)
+done
+"$root/build/tesselin" run picture_alpha.tsl -o linux/picture_alpha.png 2>linux/picture_alpha.err
+sed 's/alpha\.png/alpha.tif/' picture_alpha.tsl >picture_alpha_tif.tsl
+run_windows bin64/wine_host.exe bin64/tesselin.dll picture_alpha_tif
+compare+=(picture windows/picture_alpha_tif.bmp linux/picture_alpha.png)
 
 /usr/bin/python3 "$root/tests/windows/compare_images.py" "${compare[@]}" || failed=1
 
