@@ -4,8 +4,9 @@
 //
 //   wine_host.exe MODULE.dll SCRIPT OUT.bmp [RIGHT.bmp]
 //
-// Each canvas is a memory device context on a top-down 32-bit DIB section; a
-// canvas selected for 3D gets a WGL context drawing into that bitmap. The
+// Each canvas is a memory device context on a 32-bit DIB section; a canvas
+// selected for 3D gets a WGL context drawing into that bitmap
+// (PFD_DRAW_TO_BITMAP, which Wine renders with OSMesa). The
 // camera follows the reference host's rules (app/projection.cpp is compiled
 // in). For a stereo pair one context serves both bitmaps: the left eye's
 // frame is compiled into a display list as it is drawn, and at FinishModel
@@ -15,6 +16,7 @@
 // Messages go to standard output as SCRIPT:LINE: TEXT. Exit status: 0 when
 // no command failed, 1 when one did or an image could not be written, 2 when
 // the module or the script cannot be opened.
+
 // The reference host's headers come before windows.h, which defines near and
 // far as macros.
 #include "app/projection.h"
@@ -57,7 +59,7 @@ struct Canvas {
     HGLRC context = nullptr;
     // The 3D view, once SetStereoView has set it.
     Projection projection;
-    bool projectionSet = false, viewSet = false, stereo = false;
+    bool viewSet = false, stereo = false;
     double separation = 0;
     RECT viewport{};
     // Stereo: the display list holding the frame drawn so far, and the
@@ -292,10 +294,8 @@ int Host::GetViewRect(ViewRecord *view)
 
 int Host::SetProjection(int ortho, double a, double b, double c, double d)
 {
-    if (Canvas *scene = Selected3d()) {
+    if (Canvas *scene = Selected3d())
         scene->projection = {ortho != 0, a, b, c, d};
-        scene->projectionSet = true;
-    }
     return 0;
 }
 
