@@ -48,7 +48,7 @@ cd "$work/run"
 # MinGW's runtime is there for LoadLibrary to find.
 mkdir bin64
 cp "$root/build-win64/wine_host.exe" "$root/$dll" bin64/
-cp "$root"/tests/windows/scripts/*.tsl "$root/examples/sine.txt" .
+cp "$root"/tests/windows/scripts/*.tsl "$root"/tests/windows/scripts/*.txt "$root/examples/sine.txt" .
 cp -r "$root/examples" examples
 mkdir -p windows/examples linux/examples
 : >empty.txt
