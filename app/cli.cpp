@@ -54,6 +54,11 @@ Options of run:
   --module PATH          the plug-in module (default: tesselin.so next to
                          this program)
   --timing               say at the end where the time went
+  --orbit AZ,EL          turn the camera round the origin: AZ degrees from the
+                         front towards +x, EL degrees up towards +y (0,0 is
+                         the view the script sets up)
+  --distance D           put the camera D from the origin instead of the
+                         script's distance
 
 The command window (tesselin without run) reads commands from the keyboard,
 with line editing and history, or from a pipe; it answers each command with
@@ -83,6 +88,7 @@ struct Arguments {
     Outputs outputs;
     std::string framesPrefix;
     bool timing = false;
+    Camera camera;
 };
 
 // Parses argv; none (and a message in error) for a usage fault.
@@ -133,6 +139,19 @@ std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string
                 return std::nullopt;
         } else if (arguments.run && option == "--timing" && !inlineValue) {
             arguments.timing = true;
+        } else if (option == "--orbit" || option == "--distance") {
+            std::string text;
+            if (!takeValue(text))
+                return std::nullopt;
+            if (option == "--orbit") {
+                auto orbit = ParseOrbit(text, error);
+                if (!orbit)
+                    return std::nullopt;
+                arguments.camera.azimuth = orbit->azimuth;
+                arguments.camera.elevation = orbit->elevation;
+            } else if (!(arguments.camera.distance = ParseDistance(text, error))) {
+                return std::nullopt;
+            }
         } else if (arguments.run && option == "--frames") {
             if (!takeValue(arguments.framesPrefix))
                 return std::nullopt;
@@ -267,6 +286,7 @@ int RunCommandLine(int argc, char **argv)
     options.modulePath = arguments->modulePath.empty() ? ModuleBesideProgram() : arguments->modulePath;
     options.framesPrefix = arguments->framesPrefix;
     options.copyBeside = arguments->outputs.window;
+    options.camera = arguments->camera;
     StderrSink sink;
     auto session = Session::Start(options, sink, error);
     if (!session) {
