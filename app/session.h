@@ -43,6 +43,8 @@ struct SessionOptions {
     std::function<void(const Image &left, const Image *right)> onFrame;
     // The host's camera, turned round the origin; by default the script's view.
     Camera camera;
+    // How much the record of the OpenGL calls may hold.
+    StreamLimits streamLimits;
 };
 
 // Where a run's time went, in seconds (the host's own share in HostTimes).
