@@ -107,7 +107,6 @@ public:
     using ReadFrame = std::function<void(GlTarget &left, GlTarget *right)>;
     bool Redraw(const Camera &camera, std::unique_ptr<GlTarget> left, std::unique_ptr<GlTarget> right,
                 const ReadFrame &read);
-    bool NeedsRightForRedraw() const { return Right() != nullptr; }
 
 private:
     // The right eye wants the calls: it exists, or may still be added.
