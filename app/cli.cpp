@@ -85,6 +85,11 @@ Options of run:
   --module PATH          the plug-in module (default: tesselin.so next to
                          this program)
   --timing               say at the end where the time went
+  --orbit AZ,EL          turn the camera round the origin: AZ degrees from the
+                         front towards +x, EL degrees up towards +y (0,0 is
+                         the view the script sets up)
+  --distance D           put the camera D from the origin instead of the
+                         script's distance
 
 The command window (tesselin without run) reads commands from the keyboard,
 with line editing and history, or from a pipe; it answers each command with
@@ -133,6 +138,7 @@ struct Arguments {
     std::optional<StereoLayout> layout;
     std::string animation;
     double fps = DefaultFps;
+    Camera camera;
 };
 
 // Whole positive numbers up to limit; none for anything else.
@@ -196,6 +202,19 @@ std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string
                 return std::nullopt;
         } else if (arguments.run && option == "--timing" && !inlineValue) {
             arguments.timing = true;
+        } else if (option == "--orbit" || option == "--distance") {
+            std::string text;
+            if (!takeValue(text))
+                return std::nullopt;
+            if (option == "--orbit") {
+                auto orbit = ParseOrbit(text, error);
+                if (!orbit)
+                    return std::nullopt;
+                arguments.camera.azimuth = orbit->azimuth;
+                arguments.camera.elevation = orbit->elevation;
+            } else if (!(arguments.camera.distance = ParseDistance(text, error))) {
+                return std::nullopt;
+            }
         } else if (arguments.run && option == "--frames") {
             if (!takeValue(arguments.framesPrefix))
                 return std::nullopt;
@@ -487,6 +506,10 @@ int RunCommandLine(int argc, char **argv)
     options.look = {arguments->anaglyph, arguments->swapEyes, arguments->layout};
     options.animation = arguments->animation;
     options.fps = arguments->fps;
+    options.camera = arguments->camera;
+    // A batch run never redraws a frame, so it keeps no record for that.
+    if (arguments->run)
+        options.streamLimits.keepBytes = 0;
     StderrSink sink;
     try {
         auto session = Session::Start(options, sink, error);

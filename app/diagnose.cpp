@@ -134,6 +134,8 @@ std::string_view SeverityWord(Severity severity)
         return "Error!";
     case Severity::Warning:
         return "Warning:";
+    case Severity::Note:
+        return "Note:";
     case Severity::Hint:
         break;
     }

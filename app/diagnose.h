@@ -7,6 +7,8 @@
 
 #include "app/command_line.h"
 
+#include "app/host_message.h"
+
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -15,8 +17,6 @@
 #include <vector>
 
 namespace tesselin {
-
-enum class Severity { Error, Warning, Hint };
 
 struct Finding {
     Severity severity = Severity::Hint;

@@ -1,17 +1,18 @@
 // The host's OpenGL boundary. The host program defines every OpenGL 1.0-1.2
-// entry point itself and exports it, so the plug-in module and the GLU library
-// it loads bind to these definitions instead of the system's. Each one forwards
-// to the real function; while a stereo frame is being modelled it also appends
-// the call to a command stream, which the host replays into the right eye's
-// rendering context. Host code makes its own OpenGL calls through RealGl
-// (gl_device.h), never through these names, so they are never recorded.
+// entry point itself and exports it (app/gl_exports.cpp), so the plug-in
+// module and the GLU library it loads bind to these definitions instead of the
+// system's. Each one forwards to the real function; while a stream records
+// (app/frame_stream.h decides when) it also appends the call to it. Host code
+// makes its own OpenGL calls through RealGl (gl_device.h), never through these
+// names, so they are never recorded.
 #ifndef TESSELIN_APP_GL_BOUNDARY_H
 #define TESSELIN_APP_GL_BOUNDARY_H
+
+#include "app/command_stream.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,44 +35,43 @@ std::string_view NameOf(Fn fn);
 // the names that could not be found (empty when all were).
 std::vector<std::string> ResolveEntryPoints(const std::function<void *(const char *)> &lookup);
 
-// The OpenGL calls of one frame, as the plug-in made them, ready to be made
-// again in another context with the same state. A compact stream of 32-bit
-// words: per call the replaying routine, then its arguments, with the data
-// behind pointer arguments copied in.
-class CommandStream {
-public:
-    using Word = uint32_t;
-    CommandStream() = default;
-    CommandStream(const CommandStream &) = delete;
-    CommandStream &operator=(const CommandStream &) = delete;
-
-    // Runs every recorded call, in order, in the current context.
-    void Replay() const;
-    void Clear() { size_ = 0; }
-    bool Empty() const { return size_ == 0; }
-    std::size_t Bytes() const { return size_ * sizeof(Word); }
-
-    // Room for at least words more words at the end; Commit keeps what was used.
-    Word *Reserve(std::size_t words);
-    void Commit(std::size_t words) { size_ += words; }
-
-private:
-    std::unique_ptr<Word[]> words_;
-    std::size_t size_ = 0, capacity_ = 0;
-};
+namespace detail {
+extern void *Real[FunctionCount];
+}
+// The real function behind an entry point (null before ResolveEntryPoints).
+inline void *RealEntry(Fn fn) { return detail::Real[static_cast<std::size_t>(fn)]; }
 
 // What the boundary noticed since the host last looked.
 struct Notes {
     bool drawn = false;                      // a call that puts something into the frame
     std::optional<Fn> unrepeatable;          // first call a recording could not keep
     std::optional<Fn> withoutContext;        // first call made with no context current
+    std::optional<Fn> outOfMemory;           // first call a recording had no memory for
+};
+
+// Whoever a stream records for. The boundary calls these inside an exported
+// entry point, before the call runs: they must not throw, and must leave the
+// plug-in's context current.
+class Recorder {
+public:
+    // The stream holds the number of bytes it was given or more.
+    virtual void StreamFull() noexcept = 0;
+    // The stream could not grow; recording has stopped and the call is not in it.
+    virtual void StreamLost() noexcept = 0;
+    // A call was made that the stream cannot hold whole, so replaying it
+    // would not repeat it exactly.
+    virtual void CallUnrepeatable() noexcept = 0;
+
+protected:
+    ~Recorder() = default;
 };
 
 // Whether a context of a 3D canvas is current; calls without one are dropped.
 void SetContextCurrent(bool current);
 bool ContextCurrent();
-// Calls are appended to stream while it is set (none stops recording).
-void RecordInto(CommandStream *stream);
+// Calls are appended to stream while it is set (none stops recording);
+// recorder hears when it holds fullAt bytes or more, or loses a call.
+void RecordInto(CommandStream *stream, Recorder *recorder = nullptr, std::size_t fullAt = SIZE_MAX);
 bool Recording();
 Notes &BoundaryNotes();
 

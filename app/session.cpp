@@ -94,6 +94,8 @@ std::unique_ptr<Session> Session::Start(const SessionOptions &options, MessageSi
         return nullptr;
     HostEvents &events = *session;
     session->host_ = std::make_unique<CanvasHost>(*session->device_, events);
+    session->host_->SetCamera(options.camera);
+    session->host_->SetStreamLimits(options.streamLimits);
     const char *name = nullptr;
     session->module_->load(&name, session->host_->Table());
     session->loaded_ = true;
@@ -119,17 +121,11 @@ void Session::Say(const std::string &text)
     sink_.Line(where_.empty() ? text : where_ + ": " + text);
 }
 
-void Session::Fail(const std::string &text)
+void Session::Report(Severity severity, const std::string &text)
 {
-    hadError_ = true;
-    Say("Error! " + text);
-}
-
-void Session::HostMessage(const std::string &text)
-{
-    if (StartsWith(text, "Error!"))
+    if (severity == Severity::Error)
         hadError_ = true;
-    Say(text);
+    Say(MessageLine(severity, text));
 }
 
 void Session::RunLine(std::string_view line, const std::string &where)
@@ -209,11 +205,17 @@ void Session::InputFailed(const std::string &where, const std::string &reason)
     host_->RequestStop();
 }
 
+bool Session::RedrawLastFrame()
+{
+    where_.clear();
+    return host_->RedrawLastFrame();
+}
+
 void Session::EndOfInput(const std::string &where)
 {
     where_ = where;
     if (host_->FrameUnfinished())
-        Say("Hint: a 3D frame was drawn but never finished, so the canvas does not show it; "
+        Report(Severity::Hint, "a 3D frame was drawn but never finished, so the canvas does not show it; "
             "end the drawing with a finish line");
 }
 
@@ -379,7 +381,7 @@ void Session::CopyRequested(const Image &image)
         if (auto png = EncodePng(image, error)) {
             std::string tool = CopyPngToClipboard(*png);
             if (!tool.empty()) {
-                Say("Copied the canvas window to the clipboard (" + tool + ")");
+                Report(Severity::Note, "Copied the canvas window to the clipboard (" + tool + ")");
                 return;
             }
         }
@@ -387,9 +389,9 @@ void Session::CopyRequested(const Image &image)
     std::string path = FreeCopyName(options_.copyBeside);
     // An allocation failure here reaches the host's guard on the entry.
     if (WritePng(path, image, error))
-        Say("Copied the canvas window to " + path + " (no clipboard here)");
+        Report(Severity::Note, "Copied the canvas window to " + path + " (no clipboard here)");
     else
-        Say("Warning: the canvas window could not be copied: " + error);
+        Report(Severity::Warning, "the canvas window could not be copied: " + error);
 }
 
 void Session::AnaglyphMade(COLORREF left, COLORREF right)
@@ -468,7 +470,8 @@ std::string Session::TimingReport() const
            " ms (of which contexts " + ms(host.contexts) + ", right-eye replay " + ms(host.replay) +
            ", drawing finished and read back " + ms(host.readBack) + "), PNG " + ms(times_.png) + " ms" +
            (host.largestStream ? "; largest right-eye frame recorded " +
-                                     std::to_string((host.largestStream + 1023) / 1024) + " KB"
+                                     std::to_string((host.largestStream + 1023) / 1024) + " KB, at most " +
+                                     std::to_string((host.heldStream + 1023) / 1024) + " KB held at once"
                                : "");
 }
 

@@ -5,6 +5,7 @@
 #define TESSELIN_APP_SESSION_H
 
 #include "app/animation.h"
+#include "app/camera.h"
 #include "app/canvas_host.h"
 #include "app/gl_device.h"
 #include "app/image.h"
@@ -52,6 +53,10 @@ struct SessionOptions {
     // Every finished frame into this .gif, .webp or .mp4; empty for none.
     std::string animation;
     double fps = DefaultFps;
+    // The host's camera, turned round the origin; by default the script's view.
+    Camera camera;
+    // How much the record of the OpenGL calls may hold.
+    StreamLimits streamLimits;
 };
 
 // Where a run's time went, in seconds (the host's own share in HostTimes).
@@ -90,6 +95,14 @@ public:
     void InputFailed(const std::string &where, const std::string &reason);
     // Says, once input has ended, what the person may have missed.
     void EndOfInput(const std::string &where);
+    // The camera of every frame whose view is set up from now on, and of redraws.
+    void SetCamera(const Camera &camera) { host_->SetCamera(camera); }
+    // Redraws the last finished frame with the current camera from what was
+    // recorded of it, without running the script again: both eyes in stereo,
+    // the anaglyph made again when the script made one of that frame, and
+    // reported as a frame. False when no record of it was kept (the budget
+    // is SessionOptions::streamLimits.keepBytes): run the script again then.
+    bool RedrawLastFrame();
     // Writes the requested images; false (and an error message) if one fails.
     bool WriteOutputs(const Outputs &outputs);
     // Writes what the canvas window shows, the right canvas or both eyes side by side.
@@ -115,8 +128,9 @@ public:
 private:
     Session(const SessionOptions &options, MessageSink &sink) : options_(options), sink_(sink) {}
     void Say(const std::string &text);
-    void Fail(const std::string &text);
-    void HostMessage(const std::string &text) override;
+    void Report(Severity severity, const std::string &text);
+    void Fail(const std::string &text) { Report(Severity::Error, text); }
+    void HostMessage(Severity severity, const std::string &text) override { Report(severity, text); }
     void FrameFinished(const Canvas &left, const Canvas *right) override;
     void CopyRequested(const Image &image) override;
     void AnaglyphMade(COLORREF left, COLORREF right) override;
