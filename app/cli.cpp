@@ -1,5 +1,6 @@
 #include "app/cli.h"
 #include "app/session.h"
+#include "app/viewer.h"
 
 #include <readline/history.h>
 #include <readline/readline.h>
@@ -26,6 +27,8 @@ without a display, and writes the result as PNG images.
 Usage:
   tesselin run SCRIPT -o OUT.png [options]   run a script and save the canvas
                                              (SCRIPT - reads standard input)
+  tesselin view SCRIPT [options]             show the script's picture in a window
+                                             that follows the file (view --help)
   tesselin [--module PATH]                   type commands in the command window
   tesselin --help                            show this text
 
@@ -245,6 +248,8 @@ int RunCommandLine(int argc, char **argv)
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (!args.empty() && args[0] == "view")
+        return RunView({args.begin() + 1, args.end()});
     std::string error;
     auto arguments = Parse(args, error);
     if (!arguments) {

@@ -1,0 +1,363 @@
+#include "app/viewer.h"
+#include "app/canvas_window.h"
+#include "app/file_watch.h"
+#include "app/module.h"
+#include "app/png_file.h"
+#include "app/session.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace tesselin {
+
+const char *const ViewUsage = R"(Usage: tesselin view SCRIPT [options]
+
+Shows what the script draws in a window and runs it again whenever its file
+is saved. When a run fails, the last good picture stays and the message
+shows in the window's title and on standard error.
+
+Keys:  w  the canvas window as the script left it (the anaglyph after an
+          anaglyph command)
+       l  left eye    r  right eye    a  anaglyph (red/cyan unless the
+          script made its own)    s  both eyes side by side
+       p  save the shown picture as SCRIPT-view-N.png in the current folder
+       q, Esc  quit
+
+Options:
+  --mode MODE          start showing window, left, right, anaglyph or
+                       side-by-side
+  --screenshot FILE    save what the window shows as PNG once the script
+                       has run, and quit
+  --reloads N          with --screenshot: wait until the script has been
+                       saved N times and run again first
+  --module PATH        the plug-in module (default: tesselin.so next to
+                       this program)
+
+Exit status: 0, or 1 when the last run had an error (or the screenshot
+could not be written), 2 for a usage fault or without a display.
+)";
+
+namespace {
+
+// Messages go to standard error as always; the first error of a run is kept
+// for the window's title.
+class ViewSink final : public MessageSink {
+public:
+    void Line(const std::string &text) override
+    {
+        std::fprintf(stderr, "%s\n", text.c_str());
+        std::fflush(stderr);
+        if (firstError.empty() && text.find("Error!") != std::string::npos)
+            firstError = text;
+    }
+    std::string firstError;
+};
+
+std::optional<std::string> ReadFile(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return std::nullopt;
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// The first SCRIPTSTEM-view-N.png in the current folder that does not exist.
+std::string FreeSaveName(const std::string &script)
+{
+    std::string stem = std::filesystem::path(script).stem().string();
+    std::error_code status;
+    for (int n = 1;; n++) {
+        std::string name = stem + "-view-" + std::to_string(n) + ".png";
+        if (!std::filesystem::exists(name, status))
+            return name;
+    }
+}
+
+class Viewer {
+public:
+    Viewer(const ViewArguments &arguments, std::unique_ptr<CanvasWindow> window, std::unique_ptr<FileWatch> watch)
+        : arguments_(arguments), window_(std::move(window)), watch_(std::move(watch)), mode_(arguments.mode)
+    {
+    }
+    int Loop();
+
+private:
+    // Runs the script in a fresh session; false when it could not start.
+    bool RunScript();
+    void ShowPicture();
+    void UpdateTitle();
+    void Key(char key);
+    void SaveShown();
+    int TakeScreenshot();
+
+    ViewArguments arguments_;
+    std::unique_ptr<CanvasWindow> window_;
+    std::unique_ptr<FileWatch> watch_;
+    std::unique_ptr<Session> session_;
+    ViewSink sink_;
+    std::optional<RunPictures> pictures_;
+    ViewMode mode_;
+    std::string problem_; // why the shown picture is not the script's latest
+    std::string note_;    // a passing remark for the title
+    bool lastRunFailed_ = false;
+    bool quit_ = false;
+};
+
+bool Viewer::RunScript()
+{
+    sink_.firstError.clear();
+    problem_.clear();
+    note_.clear();
+    // Only one session can hold the host at a time: the old one goes first.
+    session_.reset();
+    auto text = ReadFile(arguments_.script);
+    if (!text) {
+        problem_ = "cannot read the script " + arguments_.script;
+        sink_.Line("tesselin: " + problem_);
+        lastRunFailed_ = true;
+        return true;
+    }
+    SessionOptions options;
+    options.modulePath = arguments_.modulePath.empty() ? ModuleBesideProgram() : arguments_.modulePath;
+    options.copyBeside = arguments_.script;
+    std::string error;
+    session_ = Session::Start(options, sink_, error);
+    if (!session_) {
+        problem_ = error;
+        sink_.Line("tesselin: " + error);
+        lastRunFailed_ = true;
+        return false;
+    }
+    session_->RunScript(*text, arguments_.script);
+    lastRunFailed_ = session_->HadError();
+    if (lastRunFailed_) {
+        problem_ = sink_.firstError.empty() ? "the script failed" : sink_.firstError;
+        return true;
+    }
+    RunPictures pictures;
+    CanvasHost &host = session_->Host();
+    if (const Canvas *window = host.WindowCanvas())
+        pictures.window = window->Snapshot();
+    if (const Canvas *right = host.RightCanvas()) {
+        pictures.right = right->Snapshot();
+        pictures.left = host.LeftEye();
+    }
+    if (pictures.window.Empty()) {
+        problem_ = "the script left no canvas to show";
+        lastRunFailed_ = true;
+        return true;
+    }
+    pictures_ = std::move(pictures);
+    ShowPicture();
+    return true;
+}
+
+void Viewer::ShowPicture()
+{
+    if (pictures_) {
+        std::string why;
+        auto picture = PictureFor(mode_, *pictures_, why);
+        if (!picture) {
+            // Back to what always exists.
+            note_ = why;
+            mode_ = ViewMode::Window;
+            picture = PictureFor(mode_, *pictures_, why);
+        }
+        window_->Show(*picture);
+    }
+    UpdateTitle();
+}
+
+void Viewer::UpdateTitle()
+{
+    std::string name = std::filesystem::path(arguments_.script).filename().string();
+    std::string title = name + " - Tesselin (" + ModeName(mode_) + ")";
+    if (!problem_.empty())
+        title = name + ": " + problem_;
+    else if (!note_.empty())
+        title += ": " + note_;
+    window_->SetTitle(title);
+}
+
+void Viewer::SaveShown()
+{
+    Image shown = window_->Content();
+    if (shown.Empty()) {
+        sink_.Line("Warning: there is no picture to save yet");
+        return;
+    }
+    std::string path = FreeSaveName(arguments_.script), error;
+    if (WritePng(path, shown, error)) {
+        note_ = "saved " + path;
+        sink_.Line("Saved " + path);
+    } else {
+        note_ = error;
+        sink_.Line("Warning: the picture could not be saved: " + error);
+    }
+    UpdateTitle();
+}
+
+void Viewer::Key(char key)
+{
+    if (key == 'q' || key == '\x1b') {
+        quit_ = true;
+    } else if (key == 'p') {
+        SaveShown();
+    } else if (auto mode = ModeForKey(key)) {
+        mode_ = *mode;
+        note_.clear();
+        ShowPicture();
+    }
+}
+
+int Viewer::TakeScreenshot()
+{
+    Image shown = window_->Content();
+    std::string error;
+    if (shown.Empty()) {
+        sink_.Line("tesselin: no screenshot: the script never made a picture");
+        return 1;
+    }
+    if (!WritePng(arguments_.screenshot, shown, error)) {
+        sink_.Line("tesselin: " + error);
+        return 1;
+    }
+    return lastRunFailed_ ? 1 : 0;
+}
+
+int Viewer::Loop()
+{
+    if (!RunScript())
+        return 2;
+    if (!arguments_.screenshot.empty() && arguments_.reloads == 0)
+        return TakeScreenshot();
+    int reloads = 0;
+    sink_.Line("Watching " + arguments_.script + " for changes; q quits");
+    while (!quit_) {
+        for (const WindowInput &input : window_->Events(30)) {
+            if (input.kind == WindowInput::Kind::Close)
+                quit_ = true;
+            else if (input.kind == WindowInput::Kind::Key)
+                Key(input.key);
+        }
+        if (quit_ || !watch_->Changed())
+            continue;
+        // A save can come as several events; let it settle and take them all.
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        watch_->Changed();
+        RunScript();
+        reloads++;
+        if (!arguments_.screenshot.empty() && reloads >= arguments_.reloads)
+            return TakeScreenshot();
+    }
+    return lastRunFailed_ ? 1 : 0;
+}
+
+} // namespace
+
+std::optional<ViewArguments> ParseViewArguments(const std::vector<std::string> &argv, std::string &error)
+{
+    ViewArguments arguments;
+    for (std::size_t i = 0; i < argv.size(); i++) {
+        std::string option = argv[i], value;
+        bool inlineValue = false;
+        if (auto equals = option.find('='); option.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = option.substr(equals + 1);
+            option = option.substr(0, equals);
+            inlineValue = true;
+        }
+        auto takeValue = [&]() {
+            if (!inlineValue && i + 1 < argv.size())
+                value = argv[++i];
+            if (value.empty())
+                error = option + " needs a value";
+            return !value.empty();
+        };
+        if (option == "-h" || option == "--help") {
+            arguments.help = true;
+        } else if (option == "--module") {
+            if (!takeValue())
+                return std::nullopt;
+            arguments.modulePath = value;
+        } else if (option == "--screenshot") {
+            if (!takeValue())
+                return std::nullopt;
+            arguments.screenshot = value;
+        } else if (option == "--reloads") {
+            if (!takeValue())
+                return std::nullopt;
+            std::size_t used = 0;
+            int count = -1;
+            try {
+                count = std::stoi(value, &used);
+            } catch (const std::exception &) {
+            }
+            if (count < 0 || used != value.size()) {
+                error = "--reloads needs a count of 0 or more, not " + value;
+                return std::nullopt;
+            }
+            arguments.reloads = count;
+        } else if (option == "--mode") {
+            if (!takeValue())
+                return std::nullopt;
+            auto mode = ModeNamed(value);
+            if (!mode) {
+                error = "--mode is window, left, right, anaglyph or side-by-side, not " + value;
+                return std::nullopt;
+            }
+            arguments.mode = *mode;
+        } else if (arguments.script.empty() && !option.empty() && option[0] != '-') {
+            arguments.script = option;
+        } else {
+            error = "unknown option " + option;
+            return std::nullopt;
+        }
+    }
+    if (arguments.script.empty() && !arguments.help) {
+        error = "view needs a script";
+        return std::nullopt;
+    }
+    if (arguments.reloads > 0 && arguments.screenshot.empty()) {
+        error = "--reloads only goes with --screenshot";
+        return std::nullopt;
+    }
+    return arguments;
+}
+
+int RunView(const std::vector<std::string> &argv)
+{
+    std::string error;
+    auto arguments = ParseViewArguments(argv, error);
+    if (!arguments) {
+        std::fprintf(stderr, "tesselin view: %s\nTry tesselin view --help\n", error.c_str());
+        return 2;
+    }
+    if (arguments->help) {
+        std::fputs(ViewUsage, stdout);
+        return 0;
+    }
+    if (!std::filesystem::exists(arguments->script)) {
+        std::fprintf(stderr, "tesselin view: cannot read the script %s\n", arguments->script.c_str());
+        return 2;
+    }
+    auto window = CanvasWindow::Open(std::filesystem::path(arguments->script).filename().string() + " - Tesselin", error);
+    if (!window) {
+        std::fprintf(stderr, "tesselin view: no window: %s\n", error.c_str());
+        return 2;
+    }
+    auto watch = FileWatch::Start(arguments->script, error);
+    if (!watch) {
+        std::fprintf(stderr, "tesselin view: %s\n", error.c_str());
+        return 2;
+    }
+    Viewer viewer(*arguments, std::move(window), std::move(watch));
+    return viewer.Loop();
+}
+
+} // namespace tesselin
