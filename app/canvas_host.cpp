@@ -160,6 +160,7 @@ int CanvasHost::ShowCanvasWindow()
 {
     if (selected_)
         window_ = selected_;
+    events_.CanvasWindowChanged(true);
     return 0;
 }
 
@@ -286,6 +287,7 @@ int CanvasHost::RefreshCanvas(int, int what)
     // -1 follows drawing: an earlier anaglyph's left eye is out of date.
     if (what != 0)
         leftEye_.reset();
+    events_.CanvasWindowChanged(false);
     return 0;
 }
 
@@ -436,6 +438,7 @@ int CanvasHost::FinishModel()
     framesFinished_++;
     ReportBoundaryNotes();
     events_.FrameFinished(*selected_, right);
+    events_.CanvasWindowChanged(false);
     return 0;
 }
 

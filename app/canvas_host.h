@@ -29,6 +29,9 @@ public:
     virtual void FrameFinished(const struct Canvas &left, const struct Canvas *right) = 0;
     // The plug-in asked to copy the canvas window's image.
     virtual void CopyRequested(const Image &image) = 0;
+    // The canvas window's image changed (raise: the plug-in asked to show
+    // the window) and a live view should repaint.
+    virtual void CanvasWindowChanged(bool raise) { (void)raise; }
 };
 
 // The 3D side of a canvas selected for modelling.

@@ -1,5 +1,6 @@
 #include "app/cli.h"
 #include "app/session.h"
+#include "app/prompt_canvas.h"
 #include "app/viewer.h"
 
 #include <readline/history.h>
@@ -29,7 +30,10 @@ Usage:
                                              (SCRIPT - reads standard input)
   tesselin view SCRIPT [options]             show the script's picture in a window
                                              that follows the file (view --help)
-  tesselin [--module PATH]                   type commands in the command window
+  tesselin [--module PATH] [--no-window]     type commands in the command window
+                                             (with a display, the canvas window
+                                             opens beside it; --no-window keeps
+                                             it headless)
   tesselin --help                            show this text
 
 A script is a text file with one command per line, for example:
@@ -86,6 +90,7 @@ struct Arguments {
     Outputs outputs;
     std::string framesPrefix;
     bool timing = false;
+    bool noWindow = false;
 };
 
 // Parses argv; none (and a message in error) for a usage fault.
@@ -134,6 +139,8 @@ std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string
         } else if (arguments.run && option == "--side-by-side") {
             if (!takeValue(arguments.outputs.sideBySide))
                 return std::nullopt;
+        } else if (!arguments.run && option == "--no-window" && !inlineValue) {
+            arguments.noWindow = true;
         } else if (arguments.run && option == "--timing" && !inlineValue) {
             arguments.timing = true;
         } else if (arguments.run && option == "--frames") {
@@ -272,6 +279,14 @@ int RunCommandLine(int argc, char **argv)
     options.modulePath = arguments->modulePath.empty() ? ModuleBesideProgram() : arguments->modulePath;
     options.framesPrefix = arguments->framesPrefix;
     options.copyBeside = arguments->outputs.window;
+    // The canvas window beside the prompt, when there is a display.
+    std::unique_ptr<PromptCanvas> canvas;
+    if (!arguments->run && !arguments->noWindow)
+        canvas = PromptCanvas::Open();
+    if (canvas) {
+        options.onCanvasWindow = [&canvas](const Image &image, bool raise) { canvas->Repaint(image, raise); };
+        canvas->AttachToLineEditor();
+    }
     StderrSink sink;
     auto session = Session::Start(options, sink, error);
     if (!session) {

@@ -40,6 +40,9 @@ struct SessionOptions {
     bool useClipboard = true;
     // Called with every finished frame (the right eye too for a stereo pair).
     std::function<void(const Image &left, const Image *right)> onFrame;
+    // Called with the canvas window's image whenever it changes (raise: the
+    // plug-in asked to show the window), for a live view.
+    std::function<void(const Image &window, bool raise)> onCanvasWindow;
 };
 
 // Where a run's time went, in seconds (the host's own share in HostTimes).
@@ -95,6 +98,7 @@ private:
     void HostMessage(const std::string &text) override;
     void FrameFinished(const Canvas &left, const Canvas *right) override;
     void CopyRequested(const Image &image) override;
+    void CanvasWindowChanged(bool raise) override;
 
     SessionOptions options_;
     MessageSink &sink_;
