@@ -330,8 +330,11 @@ void CanvasHost::ApplyView(Scene &scene, GlTarget &target, int eye)
     int64_t width = std::max<int64_t>(0, right - left), height = std::max<int64_t>(0, bottom - top);
     gl.Viewport(GLint(left), GLint(target.Height() - bottom), GLsizei(width), GLsizei(height));
     double aspect = height > 0 ? double(width) / double(height) : 1.0;
-    Matrix projection = EyeProjection(scene.projection, aspect, scene.separation, eye);
-    Matrix view = ViewMatrix(scene.projection);
+    // The camera's distance also places the plane without parallax.
+    Projection eyes = scene.projection;
+    eyes.distance = CameraDistance(camera_, scene.projection);
+    Matrix projection = EyeProjection(eyes, aspect, scene.separation, eye);
+    Matrix view = CameraView(camera_, scene.projection);
     gl.MatrixMode(GL_PROJECTION);
     gl.LoadMatrixd(projection.data());
     gl.MatrixMode(GL_MODELVIEW);

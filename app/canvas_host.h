@@ -4,6 +4,7 @@
 #ifndef TESSELIN_APP_CANVAS_HOST_H
 #define TESSELIN_APP_CANVAS_HOST_H
 
+#include "app/camera.h"
 #include "app/gl_boundary.h"
 #include "app/gl_device.h"
 #include "app/image.h"
@@ -92,6 +93,9 @@ public:
     int FramesFinished() const { return framesFinished_; }
     std::size_t CanvasCount() const { return canvases_.size(); }
     const HostTimes &Times() const { return times_; }
+    // The camera of frames whose view is set up from now on.
+    void SetCamera(const Camera &camera) { camera_ = camera; }
+    const Camera &GetCamera() const { return camera_; }
 
     // The host table's entries.
     int ShowCanvasWindow();
@@ -140,6 +144,7 @@ private:
     bool stopRequested_ = false;
     int framesFinished_ = 0;
     HostTimes times_;
+    Camera camera_;
     bool warnedUnrepeatable_ = false, warnedWithoutContext_ = false;
 };
 

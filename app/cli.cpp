@@ -61,6 +61,11 @@ Options of run:
   --module PATH          the plug-in module (default: tesselin.so next to
                          this program)
   --timing               say at the end where the time went
+  --orbit AZ,EL          turn the camera round the origin: AZ degrees from the
+                         front towards +x, EL degrees up towards +y (0,0 is
+                         the view the script sets up)
+  --distance D           put the camera D from the origin instead of the
+                         script's distance
 
 The command window (tesselin without run) reads commands from the keyboard,
 with line editing and history, or from a pipe; it answers each command with
@@ -91,6 +96,7 @@ struct Arguments {
     std::string framesPrefix;
     bool timing = false;
     bool noWindow = false;
+    Camera camera;
 };
 
 // Parses argv; none (and a message in error) for a usage fault.
@@ -143,6 +149,19 @@ std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string
             arguments.noWindow = true;
         } else if (arguments.run && option == "--timing" && !inlineValue) {
             arguments.timing = true;
+        } else if (option == "--orbit" || option == "--distance") {
+            std::string text;
+            if (!takeValue(text))
+                return std::nullopt;
+            if (option == "--orbit") {
+                auto orbit = ParseOrbit(text, error);
+                if (!orbit)
+                    return std::nullopt;
+                arguments.camera.azimuth = orbit->azimuth;
+                arguments.camera.elevation = orbit->elevation;
+            } else if (!(arguments.camera.distance = ParseDistance(text, error))) {
+                return std::nullopt;
+            }
         } else if (arguments.run && option == "--frames") {
             if (!takeValue(arguments.framesPrefix))
                 return std::nullopt;
@@ -287,6 +306,7 @@ int RunCommandLine(int argc, char **argv)
         options.onCanvasWindow = [&canvas](const Image &image, bool raise) { canvas->Repaint(image, raise); };
         canvas->AttachToLineEditor();
     }
+    options.camera = arguments->camera;
     StderrSink sink;
     auto session = Session::Start(options, sink, error);
     if (!session) {

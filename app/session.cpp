@@ -64,6 +64,7 @@ std::unique_ptr<Session> Session::Start(const SessionOptions &options, MessageSi
         return nullptr;
     HostEvents &events = *session;
     session->host_ = std::make_unique<CanvasHost>(*session->device_, events);
+    session->host_->SetCamera(options.camera);
     const char *name = nullptr;
     session->module_->load(&name, session->host_->Table());
     session->loaded_ = true;

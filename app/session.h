@@ -4,6 +4,7 @@
 #ifndef TESSELIN_APP_SESSION_H
 #define TESSELIN_APP_SESSION_H
 
+#include "app/camera.h"
 #include "app/canvas_host.h"
 #include "app/gl_device.h"
 #include "app/image.h"
@@ -43,6 +44,8 @@ struct SessionOptions {
     // Called with the canvas window's image whenever it changes (raise: the
     // plug-in asked to show the window), for a live view.
     std::function<void(const Image &window, bool raise)> onCanvasWindow;
+    // The host's camera, turned round the origin; by default the script's view.
+    Camera camera;
 };
 
 // Where a run's time went, in seconds (the host's own share in HostTimes).
@@ -74,6 +77,8 @@ public:
     void RunScript(std::string_view text, const std::string &name);
     // Says, once input has ended, what the person may have missed.
     void EndOfInput(const std::string &where);
+    // The camera of every frame whose view is set up from now on.
+    void SetCamera(const Camera &camera) { host_->SetCamera(camera); }
     // Writes the requested images; false (and an error message) if one fails.
     bool WriteOutputs(const Outputs &outputs);
     // Writes what the canvas window shows, the right canvas or both eyes side by side.

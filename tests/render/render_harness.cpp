@@ -115,6 +115,7 @@ RenderSession::RenderSession(const RenderOptions &options)
     sessionOptions.modulePath = options.module.empty() ? ModulePath() : options.module;
     sessionOptions.useClipboard = false;
     sessionOptions.framesPrefix = options.framesPrefix;
+    sessionOptions.camera = options.camera;
     sessionOptions.copyBeside = ScratchDirectory() + "/copy.png";
     Collector *collector = collector_.get();
     sessionOptions.onFrame = [collector](const Image &left, const Image *right) {

@@ -76,6 +76,7 @@ struct RenderOptions {
     std::string name = "test.tsl"; // the script's name in messages
     std::string module;            // default: the module of this build
     std::string framesPrefix;      // as tesselin run --frames; none when empty
+    tesselin::Camera camera;       // as tesselin run --orbit and --distance
 };
 
 // Runs script (lines as in a script file) from start to end of input.
