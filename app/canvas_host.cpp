@@ -120,6 +120,14 @@ bool CanvasHost::FrameUnfinished() const
     return scene && scene->viewSet && gl::BoundaryNotes().drawn;
 }
 
+std::optional<Projection> CanvasHost::SceneProjection() const
+{
+    Scene *scene = SelectedScene();
+    if (!scene || !scene->projectionSet)
+        return std::nullopt;
+    return scene->projection;
+}
+
 Canvas *CanvasHost::Find(const CanvasRecord *record)
 {
     for (auto &canvas : canvases_)

@@ -2,6 +2,7 @@
 #include "app/canvas_window.h"
 #include "app/file_watch.h"
 #include "app/module.h"
+#include "app/orbit.h"
 #include "app/png_file.h"
 #include "app/session.h"
 
@@ -25,11 +26,20 @@ Keys:  w  the canvas window as the script left it (the anaglyph after an
        l  left eye    r  right eye    a  anaglyph (red/cyan unless the
           script made its own)    s  both eyes side by side
        p  save the shown picture as SCRIPT-view-N.png in the current folder
+       0  back to the starting camera
        q, Esc  quit
+Mouse: drag to turn the scene about the origin; the wheel moves the camera
+nearer and farther. The title shows the options that render the turned
+view with tesselin run (--orbit AZ,EL --distance D).
 
 Options:
   --mode MODE          start showing window, left, right, anaglyph or
                        side-by-side
+  --orbit AZ,EL        start with the camera turned AZ degrees from +z
+                       towards +x and raised EL degrees (as tesselin run)
+  --distance D         start with the camera D from the origin
+  --turn AZ,EL         with --screenshot: after the first picture, turn the
+                       camera to AZ,EL as dragging does, then take it
   --screenshot FILE    save what the window shows as PNG once the script
                        has run, and quit
   --reloads N          with --screenshot: wait until the script has been
@@ -82,7 +92,8 @@ std::string FreeSaveName(const std::string &script)
 class Viewer {
 public:
     Viewer(const ViewArguments &arguments, std::unique_ptr<CanvasWindow> window, std::unique_ptr<FileWatch> watch)
-        : arguments_(arguments), window_(std::move(window)), watch_(std::move(watch)), mode_(arguments.mode)
+        : arguments_(arguments), window_(std::move(window)), watch_(std::move(watch)), mode_(arguments.mode),
+          camera_(arguments.camera)
     {
     }
     int Loop();
@@ -90,6 +101,9 @@ public:
 private:
     // Runs the script in a fresh session; false when it could not start.
     bool RunScript();
+    void CollectPictures();
+    // Shows the scene from camera: the last frame redrawn, or the script run again.
+    void Orbit(const Camera &camera);
     void ShowPicture();
     void UpdateTitle();
     void Key(char key);
@@ -103,6 +117,8 @@ private:
     ViewSink sink_;
     std::optional<RunPictures> pictures_;
     ViewMode mode_;
+    Camera camera_;
+    double scriptDistance_ = 0; // where the script put its camera
     std::string problem_; // why the shown picture is not the script's latest
     std::string note_;    // a passing remark for the title
     bool lastRunFailed_ = false;
@@ -126,6 +142,7 @@ bool Viewer::RunScript()
     SessionOptions options;
     options.modulePath = arguments_.modulePath.empty() ? ModuleBesideProgram() : arguments_.modulePath;
     options.copyBeside = arguments_.script;
+    options.camera = camera_;
     std::string error;
     session_ = Session::Start(options, sink_, error);
     if (!session_) {
@@ -140,6 +157,12 @@ bool Viewer::RunScript()
         problem_ = sink_.firstError.empty() ? "the script failed" : sink_.firstError;
         return true;
     }
+    CollectPictures();
+    return true;
+}
+
+void Viewer::CollectPictures()
+{
     RunPictures pictures;
     CanvasHost &host = session_->Host();
     if (const Canvas *window = host.WindowCanvas())
@@ -148,14 +171,22 @@ bool Viewer::RunScript()
         pictures.right = right->Snapshot();
         pictures.left = host.LeftEye();
     }
+    if (auto projection = host.SceneProjection())
+        scriptDistance_ = projection->distance;
     if (pictures.window.Empty()) {
         problem_ = "the script left no canvas to show";
         lastRunFailed_ = true;
-        return true;
+        return;
     }
     pictures_ = std::move(pictures);
     ShowPicture();
-    return true;
+}
+
+void Viewer::Orbit(const Camera &camera)
+{
+    camera_ = camera;
+    note_.clear();
+    RunScript();
 }
 
 void Viewer::ShowPicture()
@@ -178,6 +209,8 @@ void Viewer::UpdateTitle()
 {
     std::string name = std::filesystem::path(arguments_.script).filename().string();
     std::string title = name + " - Tesselin (" + ModeName(mode_) + ")";
+    if (std::string options = CameraOptions(camera_); !options.empty())
+        title += " " + options;
     if (!problem_.empty())
         title = name + ": " + problem_;
     else if (!note_.empty())
@@ -195,7 +228,8 @@ void Viewer::SaveShown()
     std::string path = FreeSaveName(arguments_.script), error;
     if (WritePng(path, shown, error)) {
         note_ = "saved " + path;
-        sink_.Line("Saved " + path);
+        std::string options = CameraOptions(camera_);
+        sink_.Line("Saved " + path + (options.empty() ? "" : " (the camera: " + options + ")"));
     } else {
         note_ = error;
         sink_.Line("Warning: the picture could not be saved: " + error);
@@ -209,6 +243,8 @@ void Viewer::Key(char key)
         quit_ = true;
     } else if (key == 'p') {
         SaveShown();
+    } else if (key == '0') {
+        Orbit(arguments_.camera);
     } else if (auto mode = ModeForKey(key)) {
         mode_ = *mode;
         note_.clear();
@@ -235,17 +271,28 @@ int Viewer::Loop()
 {
     if (!RunScript())
         return 2;
+    if (arguments_.turn && pictures_)
+        Orbit(*arguments_.turn);
     if (!arguments_.screenshot.empty() && arguments_.reloads == 0)
         return TakeScreenshot();
     int reloads = 0;
     sink_.Line("Watching " + arguments_.script + " for changes; q quits");
     while (!quit_) {
+        Camera turned = camera_;
         for (const WindowInput &input : window_->Events(30)) {
             if (input.kind == WindowInput::Kind::Close)
                 quit_ = true;
             else if (input.kind == WindowInput::Kind::Key)
                 Key(input.key);
+            else if (input.kind == WindowInput::Kind::Drag)
+                turned = Dragged(turned, input.dx, input.dy);
+            else if (input.kind == WindowInput::Kind::Wheel)
+                turned = Wheeled(turned, input.steps, scriptDistance_);
         }
+        // Every move since the last picture makes one new picture.
+        if (!quit_ && (turned.azimuth != camera_.azimuth || turned.elevation != camera_.elevation ||
+                       turned.distance != camera_.distance))
+            Orbit(turned);
         if (quit_ || !watch_->Changed())
             continue;
         // A save can come as several events; let it settle and take them all.
@@ -312,6 +359,25 @@ std::optional<ViewArguments> ParseViewArguments(const std::vector<std::string> &
                 return std::nullopt;
             }
             arguments.mode = *mode;
+        } else if (option == "--orbit" || option == "--turn") {
+            if (!takeValue())
+                return std::nullopt;
+            auto orbit = ParseOrbit(value, error);
+            if (!orbit)
+                return std::nullopt;
+            if (option == "--turn") {
+                arguments.turn = arguments.camera;
+                arguments.turn->azimuth = orbit->azimuth;
+                arguments.turn->elevation = orbit->elevation;
+            } else {
+                arguments.camera.azimuth = orbit->azimuth;
+                arguments.camera.elevation = orbit->elevation;
+            }
+        } else if (option == "--distance") {
+            if (!takeValue())
+                return std::nullopt;
+            if (!(arguments.camera.distance = ParseDistance(value, error)))
+                return std::nullopt;
         } else if (arguments.script.empty() && !option.empty() && option[0] != '-') {
             arguments.script = option;
         } else {
@@ -323,10 +389,12 @@ std::optional<ViewArguments> ParseViewArguments(const std::vector<std::string> &
         error = "view needs a script";
         return std::nullopt;
     }
-    if (arguments.reloads > 0 && arguments.screenshot.empty()) {
-        error = "--reloads only goes with --screenshot";
+    if ((arguments.reloads > 0 || arguments.turn) && arguments.screenshot.empty()) {
+        error = std::string(arguments.turn ? "--turn" : "--reloads") + " only goes with --screenshot";
         return std::nullopt;
     }
+    if (arguments.turn)
+        arguments.turn->distance = arguments.camera.distance;
     return arguments;
 }
 

@@ -3,6 +3,7 @@
 #ifndef TESSELIN_APP_VIEWER_H
 #define TESSELIN_APP_VIEWER_H
 
+#include "app/camera.h"
 #include "app/view_picture.h"
 
 #include <optional>
@@ -19,6 +20,11 @@ struct ViewArguments {
     std::string screenshot;
     int reloads = 0;
     ViewMode mode = ViewMode::Window;
+    // The camera at start (as tesselin run --orbit and --distance).
+    Camera camera;
+    // After the first picture, turn to this camera as dragging would (and
+    // redraw as dragging does) before the screenshot.
+    std::optional<Camera> turn;
     bool help = false;
 };
 
