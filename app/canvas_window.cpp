@@ -38,13 +38,19 @@ char KeyCharacter(SDL_Keycode key)
 
 } // namespace
 
+namespace {
+
+bool Named(const char *variable)
+{
+    const char *value = std::getenv(variable);
+    return value && *value;
+}
+
+} // namespace
+
 bool DisplayNamed()
 {
-    auto set = [](const char *name) {
-        const char *value = std::getenv(name);
-        return value && *value;
-    };
-    return set("DISPLAY") || set("WAYLAND_DISPLAY");
+    return Named("DISPLAY") || Named("WAYLAND_DISPLAY");
 }
 
 std::unique_ptr<CanvasWindow> CanvasWindow::Open(const std::string &title, std::string &error)
@@ -59,6 +65,12 @@ std::unique_ptr<CanvasWindow> CanvasWindow::Open(const std::string &title, std::
     // not through an OpenGL texture: no second OpenGL beside the headless
     // one, and no scaling or filtering of the picture.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // Only the display that is named: SDL would otherwise fall back to
+    // drivers that draw nowhere a person can see (offscreen, the console).
+    if (!Named("SDL_VIDEODRIVER")) {
+        const char *drivers = !Named("WAYLAND_DISPLAY") ? "x11" : Named("DISPLAY") ? "wayland,x11" : "wayland";
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers);
+    }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         error = std::string("the display cannot be opened: ") + SDL_GetError();
         return nullptr;
