@@ -4,7 +4,7 @@
 #include "app/module.h"
 #include "app/orbit.h"
 #include "app/png_file.h"
-#include "app/session.h"
+#include "app/scene_runner.h"
 
 #include <chrono>
 #include <cstdio>
@@ -53,30 +53,6 @@ could not be written), 2 for a usage fault or without a display.
 
 namespace {
 
-// Messages go to standard error as always; the first error of a run is kept
-// for the window's title.
-class ViewSink final : public MessageSink {
-public:
-    void Line(const std::string &text) override
-    {
-        std::fprintf(stderr, "%s\n", text.c_str());
-        std::fflush(stderr);
-        if (firstError.empty() && text.find("Error!") != std::string::npos)
-            firstError = text;
-    }
-    std::string firstError;
-};
-
-std::optional<std::string> ReadFile(const std::string &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return std::nullopt;
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 // The first SCRIPTSTEM-view-N.png in the current folder that does not exist.
 std::string FreeSaveName(const std::string &script)
 {
@@ -92,18 +68,19 @@ std::string FreeSaveName(const std::string &script)
 class Viewer {
 public:
     Viewer(const ViewArguments &arguments, std::unique_ptr<CanvasWindow> window, std::unique_ptr<FileWatch> watch)
-        : arguments_(arguments), window_(std::move(window)), watch_(std::move(watch)), mode_(arguments.mode),
-          camera_(arguments.camera)
+        : arguments_(arguments), window_(std::move(window)), watch_(std::move(watch)),
+          runner_(arguments.script, arguments.modulePath, sink_), mode_(arguments.mode), camera_(arguments.camera)
     {
     }
     int Loop();
 
 private:
-    // Runs the script in a fresh session; false when it could not start.
+    // Runs the script afresh; false when the host could not start.
     bool RunScript();
-    void CollectPictures();
     // Shows the scene from camera: the last frame redrawn, or the script run again.
     void Orbit(const Camera &camera);
+    // Shows what a run or redraw gave, or keeps the last picture and says why.
+    void Take(const SceneOutcome &outcome);
     void ShowPicture();
     void UpdateTitle();
     void Key(char key);
@@ -113,12 +90,11 @@ private:
     ViewArguments arguments_;
     std::unique_ptr<CanvasWindow> window_;
     std::unique_ptr<FileWatch> watch_;
-    std::unique_ptr<Session> session_;
-    ViewSink sink_;
+    StderrSink sink_;
+    SceneRunner runner_;
     std::optional<RunPictures> pictures_;
     ViewMode mode_;
     Camera camera_;
-    double scriptDistance_ = 0; // where the script put its camera
     std::string problem_; // why the shown picture is not the script's latest
     std::string note_;    // a passing remark for the title
     bool lastRunFailed_ = false;
@@ -127,66 +103,25 @@ private:
 
 bool Viewer::RunScript()
 {
-    sink_.firstError.clear();
-    problem_.clear();
-    note_.clear();
-    // Only one session can hold the host at a time: the old one goes first.
-    session_.reset();
-    auto text = ReadFile(arguments_.script);
-    if (!text) {
-        problem_ = "cannot read the script " + arguments_.script;
-        sink_.Line("tesselin: " + problem_);
-        lastRunFailed_ = true;
-        return true;
-    }
-    SessionOptions options;
-    options.modulePath = arguments_.modulePath.empty() ? ModuleBesideProgram() : arguments_.modulePath;
-    options.copyBeside = arguments_.script;
-    options.camera = camera_;
-    std::string error;
-    session_ = Session::Start(options, sink_, error);
-    if (!session_) {
-        problem_ = error;
-        sink_.Line("tesselin: " + error);
-        lastRunFailed_ = true;
-        return false;
-    }
-    session_->RunScript(*text, arguments_.script);
-    lastRunFailed_ = session_->HadError();
-    if (lastRunFailed_) {
-        problem_ = sink_.firstError.empty() ? "the script failed" : sink_.firstError;
-        return true;
-    }
-    CollectPictures();
-    return true;
-}
-
-void Viewer::CollectPictures()
-{
-    RunPictures pictures;
-    CanvasHost &host = session_->Host();
-    if (const Canvas *window = host.WindowCanvas())
-        pictures.window = window->Snapshot();
-    if (const Canvas *right = host.RightCanvas()) {
-        pictures.right = right->Snapshot();
-        pictures.left = host.LeftEye();
-    }
-    if (auto projection = host.SceneProjection())
-        scriptDistance_ = projection->distance;
-    if (pictures.window.Empty()) {
-        problem_ = "the script left no canvas to show";
-        lastRunFailed_ = true;
-        return;
-    }
-    pictures_ = std::move(pictures);
-    ShowPicture();
+    SceneOutcome outcome = runner_.Run(camera_);
+    Take(outcome);
+    return !outcome.startFault;
 }
 
 void Viewer::Orbit(const Camera &camera)
 {
     camera_ = camera;
+    Take(runner_.Turn(camera_));
+}
+
+void Viewer::Take(const SceneOutcome &outcome)
+{
     note_.clear();
-    RunScript();
+    problem_ = outcome.problem;
+    lastRunFailed_ = !outcome.pictures;
+    if (outcome.pictures)
+        pictures_ = outcome.pictures;
+    ShowPicture();
 }
 
 void Viewer::ShowPicture()
@@ -287,7 +222,7 @@ int Viewer::Loop()
             else if (input.kind == WindowInput::Kind::Drag)
                 turned = Dragged(turned, input.dx, input.dy);
             else if (input.kind == WindowInput::Kind::Wheel)
-                turned = Wheeled(turned, input.steps, scriptDistance_);
+                turned = Wheeled(turned, input.steps, runner_.ScriptDistance());
         }
         // Every move since the last picture makes one new picture.
         if (!quit_ && (turned.azimuth != camera_.azimuth || turned.elevation != camera_.elevation ||
