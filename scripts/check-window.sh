@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The live window's tests: tesselin view and the command window's canvas
-# window on a virtual X display (Xvfb, drawn by Mesa without a GPU). Installs
+# window on a virtual X display (Xvfb, drawn by Mesa without a GPU), with
+# ImageMagick reading the screen and xdotool moving the mouse. Installs
 # what they need, builds them into build/ and runs every test labelled
 # "window"; finding none, or no display for them, is a failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(xvfb xauth imagemagick libsdl2-dev)
+packages=(xvfb xauth imagemagick xdotool libsdl2-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

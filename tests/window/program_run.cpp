@@ -30,6 +30,9 @@ Started Launch(const std::vector<std::string> &args, const std::string &in, cons
     std::vector<std::string> environment = set;
     started.pid = fork();
     if (started.pid == 0) {
+        // Files the program saves on its own land among the test's.
+        if (chdir(directory.c_str()) != 0)
+            _exit(126);
         for (const std::string &name : unset)
             unsetenv(name.c_str());
         for (std::string &entry : environment)

@@ -15,7 +15,7 @@ struct Started {
     std::string errPath; // the program's standard error
 };
 
-// Starts the program with args; names in unset are removed from its
+// Starts the program with args in the test's scratch folder; names in unset are removed from its
 // environment, and "NAME=value" in set are put in. Standard input is input.
 Started Start(const std::vector<std::string> &args, const std::string &input = {},
               const std::vector<std::string> &unset = {}, const std::vector<std::string> &set = {});

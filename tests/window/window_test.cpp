@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -198,6 +199,55 @@ TEST(Window, TurnedHalfwayRoundTheSceneIsSeenFromBehind)
     EXPECT_NEAR(greenX(seenBehind), 150, 2);
     // Mirrored about the middle.
     EXPECT_NEAR(redX(seenBehind) - 150, 150 - redX(seenFront), 2);
+}
+
+// Runs an xdotool command line (the mouse and keyboard of the display).
+void Xdotool(const std::string &arguments)
+{
+    std::string command = "xdotool " + arguments;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command << ": xdotool is needed";
+}
+
+TEST(Window, DraggingAndTheWheelTurnTheSceneAndTheSavedPictureSaysHow)
+{
+    std::string script = WriteScript("turned.tsl", "canvas 300 200 persp 30 1 100 12\nclear 1 1 1\nlight 0 0 1\n"
+                                                   "diffuse 1 0 0\npush\nmove -2 0 0\nsphere 12 16 smooth\npop\n"
+                                                   "diffuse 0 1 0\ncube\nfinish\n");
+    auto started = window_test::Start({"view", script});
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Watching", 60)) << window_test::ReadText(started.errPath);
+    // Once the window is on the screen, the mouse goes to its middle.
+    std::string idPath = Scratch("window-id.txt");
+    Xdotool("search --sync --onlyvisible --pid " + std::to_string(started.pid) + " > " + idPath);
+    std::string id = window_test::ReadText(idPath);
+    id = id.substr(0, id.find('\n'));
+    Xdotool("mousemove --window " + id + " 150 100 mousedown 1");
+    for (int step = 0; step < 5; step++)
+        Xdotool("mousemove_relative -- 8 3 sleep 0.05");
+    Xdotool("mouseup 1 sleep 0.3 click 4 sleep 0.5 key p");
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Saved turned-view-1.png", 60))
+        << window_test::ReadText(started.errPath);
+    Xdotool("key q");
+    EXPECT_EQ(window_test::Wait(started, 60), 0);
+    // "Saved turned-view-1.png (the camera: --orbit AZ,EL --distance D)"
+    std::string err = window_test::ReadText(started.errPath);
+    auto from = err.find("(the camera: ");
+    ASSERT_NE(from, std::string::npos) << err;
+    from += 13;
+    std::string options = err.substr(from, err.find(')', from) - from);
+    std::istringstream words(options);
+    std::string orbitWord, angles, distanceWord, distance;
+    words >> orbitWord >> angles >> distanceWord >> distance;
+    ASSERT_EQ(orbitWord, "--orbit") << options;
+    ASSERT_EQ(distanceWord, "--distance") << options;
+    // Right turns the front right (the camera to -x), down raises the camera,
+    // the wheel away from the person brings it nearer.
+    double azimuth = std::stod(angles), elevation = std::stod(angles.substr(angles.find(',') + 1));
+    EXPECT_LT(azimuth, -5) << options;
+    EXPECT_GT(elevation, 2) << options;
+    EXPECT_LT(std::stod(distance), 12) << options;
+    Image saved = Load(Scratch("turned-view-1.png"));
+    std::string out = Scratch("turned-run.png");
+    EXPECT_EQ(Differing(saved, Written(script, {"--orbit", angles, "--distance", distance, "-o", out}, out)), 0);
 }
 
 // The X screen's pixels, as a program outside ours sees them.
