@@ -136,6 +136,9 @@ void Viewer::ShowPicture()
             picture = PictureFor(mode_, *pictures_, why);
         }
         window_->Show(*picture);
+    } else if (window_->Hidden()) {
+        // No picture yet, but the window shows up so that its title can say why.
+        window_->Show(Image(400, 300, 0x00C0C0C0u));
     }
     UpdateTitle();
 }
@@ -191,7 +194,7 @@ int Viewer::TakeScreenshot()
 {
     Image shown = window_->Content();
     std::string error;
-    if (shown.Empty()) {
+    if (!pictures_ || shown.Empty()) {
         sink_.Line("tesselin: no screenshot: the script never made a picture");
         return 1;
     }

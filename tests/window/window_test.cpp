@@ -208,6 +208,15 @@ void Xdotool(const std::string &arguments)
     ASSERT_EQ(std::system(command.c_str()), 0) << command << ": xdotool is needed";
 }
 
+// The program's window, once it is on the screen.
+std::string WindowOf(const window_test::Started &started)
+{
+    std::string path = Scratch("window-id.txt");
+    Xdotool("search --sync --onlyvisible --pid " + std::to_string(started.pid) + " > " + path);
+    std::string id = window_test::ReadText(path);
+    return id.substr(0, id.find('\n'));
+}
+
 TEST(Window, DraggingAndTheWheelTurnTheSceneAndTheSavedPictureSaysHow)
 {
     std::string script = WriteScript("turned.tsl", "canvas 300 200 persp 30 1 100 12\nclear 1 1 1\nlight 0 0 1\n"
@@ -216,11 +225,7 @@ TEST(Window, DraggingAndTheWheelTurnTheSceneAndTheSavedPictureSaysHow)
     auto started = window_test::Start({"view", script});
     ASSERT_TRUE(window_test::WaitForMessage(started, "Watching", 60)) << window_test::ReadText(started.errPath);
     // Once the window is on the screen, the mouse goes to its middle.
-    std::string idPath = Scratch("window-id.txt");
-    Xdotool("search --sync --onlyvisible --pid " + std::to_string(started.pid) + " > " + idPath);
-    std::string id = window_test::ReadText(idPath);
-    id = id.substr(0, id.find('\n'));
-    Xdotool("mousemove --window " + id + " 150 100 mousedown 1");
+    Xdotool("mousemove --window " + WindowOf(started) + " 150 100 mousedown 1");
     for (int step = 0; step < 5; step++)
         Xdotool("mousemove_relative -- 8 3 sleep 0.05");
     Xdotool("mouseup 1 sleep 0.3 click 4 sleep 0.5 key p");
@@ -248,6 +253,36 @@ TEST(Window, DraggingAndTheWheelTurnTheSceneAndTheSavedPictureSaysHow)
     Image saved = Load(Scratch("turned-view-1.png"));
     std::string out = Scratch("turned-run.png");
     EXPECT_EQ(Differing(saved, Written(script, {"--orbit", angles, "--distance", distance, "-o", out}, out)), 0);
+}
+
+// The title of the program's window.
+std::string Title(const window_test::Started &started)
+{
+    std::string path = Scratch("title.txt");
+    Xdotool("getwindowname " + WindowOf(started) + " > " + path);
+    return window_test::ReadText(path);
+}
+
+TEST(Window, TheTitleSaysWhatFailedUntilTheScriptIsMended)
+{
+    // An error from the start: there is no picture, but the window shows why.
+    std::string script = WriteScript("mended.tsl", "canvas 120 90 persp 30 1 100 10\nclear 0 0 1\nbogus\nfinish\n");
+    auto started = window_test::Start({"view", script});
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Watching", 60)) << window_test::ReadText(started.errPath);
+    std::string title = Title(started);
+    EXPECT_NE(title.find("mended.tsl:3: Error! "), std::string::npos) << title;
+    window_test::SaveByRename(script, "canvas 120 90 persp 30 1 100 10\nclear 0 0 1\nfinish\n");
+    // The mended script's picture and a title without the error.
+    bool mended = false;
+    for (int attempt = 0; attempt < 100 && !mended; attempt++) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        title = Title(started);
+        mended = title.find("Error!") == std::string::npos;
+    }
+    EXPECT_TRUE(mended) << title;
+    EXPECT_NE(title.find("mended.tsl - Tesselin (window)"), std::string::npos) << title;
+    Xdotool("key q");
+    EXPECT_EQ(window_test::Wait(started, 60), 0) << "the last run went well";
 }
 
 // The X screen's pixels, as a program outside ours sees them.
