@@ -15,27 +15,19 @@ namespace {
 // they find it here.
 CanvasHost *Active = nullptr;
 
-int EntryShowCanvasWindow() { return Active->ShowCanvasWindow(); }
-int EntryCopyCanvas() { return Active->CopyCanvas(); }
-HWND EntryGetCanvasWindow() { return Active->GetCanvasWindow(); }
-int EntryMakeAnaglyph(COLORREF left, COLORREF right) { return Active->MakeAnaglyph(left, right); }
-int EntryDestroyCanvas(CanvasRecord *canvas) { return Active->DestroyCanvas(canvas); }
-CanvasRecord *EntryCreateCanvas(int width, int height) { return Active->CreateCanvas(width, height); }
-int EntrySelectCanvas(CanvasRecord *canvas, int for3d) { return Active->SelectCanvas(canvas, for3d); }
-int EntrySetRightCanvas(CanvasRecord *canvas) { return Active->SetRightCanvas(canvas); }
-int EntryHasCanvas() { return Active->HasCanvas(); }
-int EntryHasRightCanvas() { return Active->HasRightCanvas(); }
-int EntryRefreshCanvas(int zero, int what) { return Active->RefreshCanvas(zero, what); }
-int EntrySetViewMargin(ViewRecord *view, int amount, int, int) { return Active->SetViewMargin(view, amount); }
-int EntryGetViewRect(ViewRecord *view, int) { return Active->GetViewRect(view); }
-int EntrySetProjection(ViewRecord *view, int ortho, double a, double b, double c, double d)
-{
-    return Active->SetProjection(view, ortho, a, b, c, d);
-}
-int EntrySetStereoView(ViewRecord *view, int stereo, double amount) { return Active->SetStereoView(view, stereo, amount); }
-int EntryFinishModel() { return Active->FinishModel(); }
-int EntryIsModeling() { return Active->IsModeling(); }
-int EntryStopRun(const char *text, int, int) { return Active->StopRun(text); }
+// Each entry the plug-in may call passes its arguments on to the method of
+// the same name.
+#define HOST_ENTRY_ITEM(slot, index, name, ret, params, args)                                                \
+    ret ZILTOR_CALL Entry##name params { return Active->name args; }
+#include "host/host_entries.inc"
+#undef HOST_ENTRY_ITEM
+
+constexpr int EntryCount = 0
+#define HOST_ENTRY_ITEM(slot, index, name, ret, params, args) +1
+#include "host/host_entries.inc"
+#undef HOST_ENTRY_ITEM
+    ;
+static_assert(EntryCount == 18, "the plug-in calls 18 entries of the host table");
 
 // Every slot the plug-in has no business calling: whatever arguments it
 // passes are ignored, and the run stops with the slot named.
@@ -51,8 +43,6 @@ template <std::size_t... I> std::array<HostEntry, HOST_TABLE_SIZE> UnexpectedTab
 {
     return {AsEntry(&EntryUnexpected<int(I)>)...};
 }
-
-int64_t Clamp(int64_t v, int64_t low, int64_t high) { return std::min(std::max(v, low), high); }
 
 } // namespace
 
@@ -71,29 +61,14 @@ CanvasHost::CanvasHost(GlDevice &device, HostEvents &events) : device_(device), 
         throw std::logic_error("only one canvas host can be active at a time");
     Active = this;
     table_ = UnexpectedTable(std::make_index_sequence<HOST_TABLE_SIZE>());
-    table_[HOST_SHOW_CANVAS_WINDOW] = AsEntry(&EntryShowCanvasWindow);
-    table_[HOST_COPY_CANVAS] = AsEntry(&EntryCopyCanvas);
-    table_[HOST_GET_CANVAS_WINDOW] = AsEntry(&EntryGetCanvasWindow);
-    table_[HOST_MAKE_ANAGLYPH] = AsEntry(&EntryMakeAnaglyph);
-    table_[HOST_DESTROY_CANVAS] = AsEntry(&EntryDestroyCanvas);
-    table_[HOST_CREATE_CANVAS] = AsEntry(&EntryCreateCanvas);
-    table_[HOST_SELECT_CANVAS] = AsEntry(&EntrySelectCanvas);
-    table_[HOST_SET_RIGHT_CANVAS] = AsEntry(&EntrySetRightCanvas);
-    table_[HOST_HAS_CANVAS] = AsEntry(&EntryHasCanvas);
-    table_[HOST_HAS_RIGHT_CANVAS] = AsEntry(&EntryHasRightCanvas);
-    table_[HOST_REFRESH_CANVAS] = AsEntry(&EntryRefreshCanvas);
-    table_[HOST_SET_VIEW_MARGIN] = AsEntry(&EntrySetViewMargin);
-    table_[HOST_GET_VIEW_RECT] = AsEntry(&EntryGetViewRect);
-    table_[HOST_SET_PROJECTION] = AsEntry(&EntrySetProjection);
-    table_[HOST_SET_STEREO_VIEW] = AsEntry(&EntrySetStereoView);
-    table_[HOST_FINISH_MODEL] = AsEntry(&EntryFinishModel);
-    table_[HOST_IS_MODELING] = AsEntry(&EntryIsModeling);
-    table_[HOST_STOP_RUN] = AsEntry(&EntryStopRun);
+#define HOST_ENTRY_ITEM(slot, index, name, ret, params, args) table_[index] = AsEntry(&Entry##name);
+#include "host/host_entries.inc"
+#undef HOST_ENTRY_ITEM
 }
 
 CanvasHost::~CanvasHost()
 {
-    gl::RecordInto(nullptr);
+    FrameStream::Pause();
     selected_ = window_ = right_ = nullptr;
     canvases_.clear();
     device_.Release();
@@ -140,7 +115,7 @@ Canvas *CanvasHost::Find(const CanvasRecord *record, const char *entry)
 {
     Canvas *canvas = Find(record);
     if (!canvas)
-        events_.HostMessage(std::string("Warning: the plug-in passed ") + entry +
+        events_.HostMessage(Severity::Warning, std::string("the plug-in passed ") + entry +
                             " a canvas this host does not have; ignored");
     return canvas;
 }
@@ -153,15 +128,12 @@ Scene *CanvasHost::SelectedScene() const
 void CanvasHost::RestoreCurrent()
 {
     Scene *scene = SelectedScene();
-    if (!scene || !scene->left) {
-        gl::RecordInto(nullptr);
+    if (!scene) {
+        FrameStream::Pause();
         device_.Release();
         return;
     }
-    scene->left->MakeCurrent();
-    gl::SetContextCurrent(true);
-    bool keep = scene->mirrored && (!scene->viewSet || (scene->stereo && scene->right));
-    gl::RecordInto(keep ? &scene->pending : nullptr);
+    scene->frames.Resume();
 }
 
 int CanvasHost::ShowCanvasWindow()
@@ -177,7 +149,7 @@ int CanvasHost::CopyCanvas()
     if (const Canvas *window = WindowCanvas())
         events_.CopyRequested(window->Snapshot());
     else
-        events_.HostMessage("Warning: there is no canvas to copy");
+        events_.HostMessage(Severity::Warning, "there is no canvas to copy");
     return 0;
 }
 
@@ -191,7 +163,7 @@ int CanvasHost::MakeAnaglyph(COLORREF leftColour, COLORREF rightColour)
 {
     Canvas *left = const_cast<Canvas *>(WindowCanvas());
     if (!left || !right_ || left == right_) {
-        events_.HostMessage("Warning: an anaglyph needs a stereo canvas pair; nothing was combined");
+        events_.HostMessage(Severity::Warning, "an anaglyph needs a stereo canvas pair; nothing was combined");
         return 0;
     }
     leftEye_ = left->Snapshot();
@@ -217,7 +189,7 @@ int CanvasHost::DestroyCanvas(CanvasRecord *record)
         window_ = nullptr;
     if (right_ == canvas)
         right_ = nullptr;
-    gl::RecordInto(nullptr);
+    FrameStream::Pause();
     std::erase_if(canvases_, [canvas](const auto &owned) { return owned.get() == canvas; });
     RestoreCurrent();
     return 0;
@@ -256,18 +228,18 @@ int CanvasHost::SelectCanvas(CanvasRecord *record, int for3d)
     selected_ = canvas;
     selected3d_ = for3d != 0;
     if (selected3d_ && !canvas->scene) {
-        gl::RecordInto(nullptr);
+        FrameStream::Pause();
         std::string error;
-        auto scene = std::make_unique<Scene>();
+        std::unique_ptr<GlTarget> left;
         {
             Stopwatch watch(times_.contexts);
-            scene->left = device_.MakeTarget(canvas->surface.width, canvas->surface.height, error);
+            left = device_.MakeTarget(canvas->surface.width, canvas->surface.height, error);
         }
-        if (scene->left) {
-            canvas->scene = std::move(scene);
+        if (left) {
+            canvas->scene = std::make_unique<Scene>(device_.Gl(), std::move(left), times_);
             gl::BoundaryNotes().drawn = false;
         } else {
-            events_.HostMessage("Error! This canvas cannot be drawn in 3D: " + error);
+            events_.HostMessage(Severity::Error, "This canvas cannot be drawn in 3D: " + error);
             selected3d_ = false;
         }
     }
@@ -299,14 +271,14 @@ int CanvasHost::RefreshCanvas(int, int what)
     return 0;
 }
 
-int CanvasHost::SetViewMargin(ViewRecord *view, int amount)
+int CanvasHost::SetViewMargin(ViewRecord *view, int amount, int, int)
 {
     if (view)
         view->amount = amount;
     return 0;
 }
 
-int CanvasHost::GetViewRect(ViewRecord *view)
+int CanvasHost::GetViewRect(ViewRecord *view, int)
 {
     if (!view)
         return 0;
@@ -320,54 +292,30 @@ int CanvasHost::SetProjection(ViewRecord *, int ortho, double a, double b, doubl
 {
     if (Scene *scene = SelectedScene()) {
         scene->projection = {ortho != 0, a, b, c, d};
-        scene->projectionSet = true;
     }
     return 0;
 }
 
-void CanvasHost::ApplyView(Scene &scene, GlTarget &target, int eye)
-{
-    target.MakeCurrent();
-    const RealGl &gl = device_.Gl();
-    // The view's rectangle, top-down in canvas pixels, becomes the viewport;
-    // in stereo it may be wider than the canvas.
-    const RECT &r = scene.viewport;
-    constexpr int64_t Limit = 1 << 24;
-    int64_t left = Clamp(r.left, -Limit, Limit), right = Clamp(r.right, -Limit, Limit);
-    int64_t top = Clamp(r.top, -Limit, Limit), bottom = Clamp(r.bottom, -Limit, Limit);
-    int64_t width = std::max<int64_t>(0, right - left), height = std::max<int64_t>(0, bottom - top);
-    gl.Viewport(GLint(left), GLint(target.Height() - bottom), GLsizei(width), GLsizei(height));
-    double aspect = height > 0 ? double(width) / double(height) : 1.0;
-    // The camera's distance also places the plane without parallax.
-    Projection eyes = scene.projection;
-    eyes.distance = CameraDistance(camera_, scene.projection);
-    Matrix projection = EyeProjection(eyes, aspect, scene.separation, eye);
-    Matrix view = CameraView(camera_, scene.projection);
-    gl.MatrixMode(GL_PROJECTION);
-    gl.LoadMatrixd(projection.data());
-    gl.MatrixMode(GL_MODELVIEW);
-    gl.LoadMatrixd(view.data());
-}
-
 bool CanvasHost::MakeRightEye(Canvas &canvas, Scene &scene)
 {
-    if (scene.right)
+    if (scene.frames.Right())
         return true;
-    if (!scene.mirrored) {
-        events_.HostMessage("Warning: the right eye cannot be set up after mono drawing on this canvas; "
+    if (!scene.frames.CanAddRightEye()) {
+        events_.HostMessage(Severity::Warning, "the right eye cannot be set up after mono drawing on this canvas; "
                             "only the left eye is drawn");
         return false;
     }
     std::string error;
+    std::unique_ptr<GlTarget> right;
     {
         Stopwatch watch(times_.contexts);
-        scene.right = device_.MakeTarget(canvas.surface.width, canvas.surface.height, error);
+        right = device_.MakeTarget(canvas.surface.width, canvas.surface.height, error);
     }
-    if (!scene.right) {
-        events_.HostMessage("Error! The right eye cannot be drawn: " + error);
-        scene.mirrored = false;
+    if (!right) {
+        events_.HostMessage(Severity::Error, "The right eye cannot be drawn: " + error);
         return false;
     }
+    scene.frames.AddRightEye(std::move(right));
     return true;
 }
 
@@ -375,34 +323,25 @@ int CanvasHost::SetStereoView(ViewRecord *view, int stereo, double separation)
 {
     Scene *scene = SelectedScene();
     if (!scene || !view) {
-        events_.HostMessage("Warning: a 3D view was asked for without a canvas selected for 3D; ignored");
+        events_.HostMessage(Severity::Warning, "a 3D view was asked for without a canvas selected for 3D; ignored");
         return 0;
     }
-    gl::RecordInto(nullptr);
+    FrameStream::Pause();
     if (auto problem = ProjectionProblem(scene->projection)) {
-        events_.HostMessage("Error! The 3D view cannot be set up: " + *problem);
+        events_.HostMessage(Severity::Error, "The 3D view cannot be set up: " + *problem);
         scene->viewSet = false;
         RestoreCurrent();
         return 0;
     }
-    scene->viewport = view->rect;
-    scene->stereo = stereo != 0;
-    scene->separation = scene->stereo && std::isfinite(separation) ? separation : 0;
-    bool twoEyes = scene->stereo && right_ && MakeRightEye(*selected_, *scene);
-    if (scene->stereo && !right_)
-        events_.HostMessage("Warning: a stereo view without a right canvas; only the left eye is drawn");
-    ApplyView(*scene, *scene->left, scene->stereo ? -1 : 0);
-    if (twoEyes) {
-        // The right eye first catches up with everything the left one had.
-        scene->right->MakeCurrent();
-        scene->pending.Replay();
-        scene->pending.Clear();
-        ApplyView(*scene, *scene->right, 1);
-    } else {
-        scene->mirrored = false;
-        scene->pending.Clear();
-        scene->right.reset();
-    }
+    EyeView &eyes = scene->view;
+    eyes.projection = scene->projection;
+    eyes.viewport = view->rect;
+    eyes.stereo = stereo != 0;
+    eyes.separation = eyes.stereo && std::isfinite(separation) ? separation : 0;
+    bool twoEyes = eyes.stereo && right_ && MakeRightEye(*selected_, *scene);
+    if (eyes.stereo && !right_)
+        events_.HostMessage(Severity::Warning, "a stereo view without a right canvas; only the left eye is drawn");
+    scene->frames.BeginFrames(eyes, camera_, twoEyes);
     scene->viewSet = true;
     RestoreCurrent();
     return 0;
@@ -427,22 +366,13 @@ int CanvasHost::FinishModel()
     Scene *scene = SelectedScene();
     if (!scene || !scene->viewSet)
         return 0;
-    gl::RecordInto(nullptr);
+    scene->frames.FinishFrame();
     Canvas *right = nullptr;
-    if (scene->stereo && scene->right) {
-        times_.largestStream = std::max(times_.largestStream, scene->pending.Bytes());
-        {
-            Stopwatch watch(times_.replay);
-            scene->right->MakeCurrent();
-            scene->pending.Replay();
-            scene->pending.Clear();
-        }
-        if (right_) {
-            ReadFrame(*scene->right, *right_);
-            right = right_;
-        }
+    if (GlTarget *rightEye = scene->frames.Right(); rightEye && right_) {
+        ReadFrame(*rightEye, *right_);
+        right = right_;
     }
-    ReadFrame(*scene->left, *selected_);
+    ReadFrame(scene->frames.Left(), *selected_);
     RestoreCurrent();
     gl::BoundaryNotes().drawn = false;
     leftEye_.reset();
@@ -459,17 +389,17 @@ int CanvasHost::IsModeling()
     return scene && scene->viewSet ? 1 : 0;
 }
 
-int CanvasHost::StopRun(const char *text)
+int CanvasHost::StopRun(const char *text, int, int)
 {
     stopRequested_ = true;
-    events_.HostMessage(text && *text ? std::string("Stopped: ") + text : std::string("Stopped"));
+    events_.HostMessage(Severity::Note, text && *text ? std::string("Stopped: ") + text : std::string("Stopped"));
     return 0;
 }
 
 void CanvasHost::UnexpectedEntry(int index)
 {
     stopRequested_ = true;
-    events_.HostMessage("Error! The plug-in called host table entry " + std::to_string(index) +
+    events_.HostMessage(Severity::Error, "The plug-in called host table entry " + std::to_string(index) +
                         ", which this host does not provide; the run stops");
 }
 
@@ -478,12 +408,12 @@ void CanvasHost::ReportBoundaryNotes()
     gl::Notes &notes = gl::BoundaryNotes();
     if (notes.unrepeatable && !warnedUnrepeatable_) {
         warnedUnrepeatable_ = true;
-        events_.HostMessage("Warning: the right eye may differ from the left: " +
+        events_.HostMessage(Severity::Warning, "the right eye may differ from the left: " +
                             std::string(gl::NameOf(*notes.unrepeatable)) + " cannot be repeated for it");
     }
     if (notes.withoutContext && !warnedWithoutContext_) {
         warnedWithoutContext_ = true;
-        events_.HostMessage("Warning: the plug-in called " + std::string(gl::NameOf(*notes.withoutContext)) +
+        events_.HostMessage(Severity::Warning, "the plug-in called " + std::string(gl::NameOf(*notes.withoutContext)) +
                             " without a 3D canvas; such calls are ignored");
     }
     notes.unrepeatable.reset();

@@ -5,8 +5,10 @@
 #define TESSELIN_APP_CANVAS_HOST_H
 
 #include "app/camera.h"
+#include "app/frame_stream.h"
 #include "app/gl_boundary.h"
 #include "app/gl_device.h"
+#include "app/host_message.h"
 #include "app/image.h"
 #include "app/projection.h"
 #include "host/host_table.h"
@@ -23,9 +25,8 @@ namespace tesselin {
 class HostEvents {
 public:
     virtual ~HostEvents() = default;
-    // A message for the person running the plug-in ("Error! ..." and
-    // "Warning: ..." count as such; anything else is information).
-    virtual void HostMessage(const std::string &text) = 0;
+    // A message of the host's own for the person running the plug-in.
+    virtual void HostMessage(Severity severity, const std::string &text) = 0;
     // A frame was finished: left holds it, right too for a stereo pair.
     virtual void FrameFinished(const struct Canvas &left, const struct Canvas *right) = 0;
     // The plug-in asked to copy the canvas window's image.
@@ -37,17 +38,11 @@ public:
 
 // The 3D side of a canvas selected for modelling.
 struct Scene {
-    std::unique_ptr<GlTarget> left, right;
+    Scene(const RealGl &gl, std::unique_ptr<GlTarget> left, HostTimes &times) : frames(gl, std::move(left), times) {}
+    FrameStream frames;
     Projection projection;
-    bool projectionSet = false;
-    bool viewSet = false;      // SetStereoView has set up a usable view
-    bool stereo = false;
-    double separation = 0;
-    RECT viewport{};
-    // Calls the left eye has had and the right eye not yet. Kept from the
-    // left context's birth until the view turns out to be mono.
-    gl::CommandStream pending;
-    bool mirrored = true; // the right eye can still be made identical
+    bool viewSet = false; // SetStereoView has set up a usable view
+    EyeView view;
 };
 
 struct Canvas {
@@ -57,14 +52,6 @@ struct Canvas {
     std::unique_ptr<Scene> scene;
 
     Image Snapshot() const;
-};
-
-// Where the host's own time went, in seconds.
-struct HostTimes {
-    double contexts = 0; // making rendering contexts and their framebuffers
-    double replay = 0;   // repeating frames for the right eye
-    double readBack = 0; // copying finished frames into the canvases
-    std::size_t largestStream = 0; // bytes of the largest frame recorded for the right eye
 };
 
 class CanvasHost {
@@ -99,7 +86,7 @@ public:
     void SetCamera(const Camera &camera) { camera_ = camera; }
     const Camera &GetCamera() const { return camera_; }
 
-    // The host table's entries.
+    // The host table's entries (host/host_entries.inc), arguments as passed.
     int ShowCanvasWindow();
     int CopyCanvas();
     HWND GetCanvasWindow();
@@ -111,13 +98,13 @@ public:
     int HasCanvas();
     int HasRightCanvas();
     int RefreshCanvas(int zero, int what);
-    int SetViewMargin(ViewRecord *view, int amount);
-    int GetViewRect(ViewRecord *view);
+    int SetViewMargin(ViewRecord *view, int amount, int zero1, int zero2);
+    int GetViewRect(ViewRecord *view, int zero);
     int SetProjection(ViewRecord *view, int ortho, double a, double b, double c, double d);
     int SetStereoView(ViewRecord *view, int stereo, double separation);
     int FinishModel();
     int IsModeling();
-    int StopRun(const char *text);
+    int StopRun(const char *text, int zero1, int zero2);
     void UnexpectedEntry(int index);
     // Says what the OpenGL boundary noticed during the last command.
     void AfterCommand();
@@ -129,7 +116,6 @@ private:
     // Makes the selected 3D canvas's left context current and points the
     // boundary at it, or leaves none current.
     void RestoreCurrent();
-    void ApplyView(Scene &scene, GlTarget &target, int eye);
     bool MakeRightEye(Canvas &canvas, Scene &scene);
     void ReadFrame(GlTarget &target, Canvas &canvas);
     void ReportBoundaryNotes();

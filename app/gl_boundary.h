@@ -1,17 +1,18 @@
 // The host's OpenGL boundary. The host program defines every OpenGL 1.0-1.2
-// entry point itself and exports it, so the plug-in module and the GLU library
-// it loads bind to these definitions instead of the system's. Each one forwards
-// to the real function; while a stereo frame is being modelled it also appends
-// the call to a command stream, which the host replays into the right eye's
-// rendering context. Host code makes its own OpenGL calls through RealGl
-// (gl_device.h), never through these names, so they are never recorded.
+// entry point itself and exports it (app/gl_exports.cpp), so the plug-in
+// module and the GLU library it loads bind to these definitions instead of the
+// system's. Each one forwards to the real function; while a stream records
+// (app/frame_stream.h decides when) it also appends the call to it. Host code
+// makes its own OpenGL calls through RealGl (gl_device.h), never through these
+// names, so they are never recorded.
 #ifndef TESSELIN_APP_GL_BOUNDARY_H
 #define TESSELIN_APP_GL_BOUNDARY_H
+
+#include "app/command_stream.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,31 +35,11 @@ std::string_view NameOf(Fn fn);
 // the names that could not be found (empty when all were).
 std::vector<std::string> ResolveEntryPoints(const std::function<void *(const char *)> &lookup);
 
-// The OpenGL calls of one frame, as the plug-in made them, ready to be made
-// again in another context with the same state. A compact stream of 32-bit
-// words: per call the replaying routine, then its arguments, with the data
-// behind pointer arguments copied in.
-class CommandStream {
-public:
-    using Word = uint32_t;
-    CommandStream() = default;
-    CommandStream(const CommandStream &) = delete;
-    CommandStream &operator=(const CommandStream &) = delete;
-
-    // Runs every recorded call, in order, in the current context.
-    void Replay() const;
-    void Clear() { size_ = 0; }
-    bool Empty() const { return size_ == 0; }
-    std::size_t Bytes() const { return size_ * sizeof(Word); }
-
-    // Room for at least words more words at the end; Commit keeps what was used.
-    Word *Reserve(std::size_t words);
-    void Commit(std::size_t words) { size_ += words; }
-
-private:
-    std::unique_ptr<Word[]> words_;
-    std::size_t size_ = 0, capacity_ = 0;
-};
+namespace detail {
+extern void *Real[FunctionCount];
+}
+// The real function behind an entry point (null before ResolveEntryPoints).
+inline void *RealEntry(Fn fn) { return detail::Real[static_cast<std::size_t>(fn)]; }
 
 // What the boundary noticed since the host last looked.
 struct Notes {

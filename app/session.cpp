@@ -90,17 +90,11 @@ void Session::Say(const std::string &text)
     sink_.Line(where_.empty() ? text : where_ + ": " + text);
 }
 
-void Session::Fail(const std::string &text)
+void Session::Report(Severity severity, const std::string &text)
 {
-    hadError_ = true;
-    Say("Error! " + text);
-}
-
-void Session::HostMessage(const std::string &text)
-{
-    if (StartsWith(text, "Error!"))
+    if (severity == Severity::Error)
         hadError_ = true;
-    Say(text);
+    Say(MessageLine(severity, text));
 }
 
 void Session::RunLine(std::string_view line, const std::string &where)
@@ -140,7 +134,7 @@ void Session::EndOfInput(const std::string &where)
 {
     where_ = where;
     if (host_->FrameUnfinished())
-        Say("Hint: a 3D frame was drawn but never finished, so the canvas does not show it; "
+        Report(Severity::Hint, "a 3D frame was drawn but never finished, so the canvas does not show it; "
             "end the drawing with a finish line");
 }
 
@@ -244,16 +238,16 @@ void Session::CopyRequested(const Image &image)
         if (auto png = EncodePng(image, error)) {
             std::string tool = CopyPngToClipboard(*png);
             if (!tool.empty()) {
-                Say("Copied the canvas window to the clipboard (" + tool + ")");
+                Report(Severity::Note, "Copied the canvas window to the clipboard (" + tool + ")");
                 return;
             }
         }
     }
     std::string path = FreeCopyName(options_.copyBeside);
     if (WritePng(path, image, error))
-        Say("Copied the canvas window to " + path + " (no clipboard here)");
+        Report(Severity::Note, "Copied the canvas window to " + path + " (no clipboard here)");
     else
-        Say("Warning: the canvas window could not be copied: " + error);
+        Report(Severity::Warning, "the canvas window could not be copied: " + error);
 }
 
 } // namespace tesselin

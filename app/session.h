@@ -99,8 +99,9 @@ public:
 private:
     Session(const SessionOptions &options, MessageSink &sink) : options_(options), sink_(sink) {}
     void Say(const std::string &text);
-    void Fail(const std::string &text);
-    void HostMessage(const std::string &text) override;
+    void Report(Severity severity, const std::string &text);
+    void Fail(const std::string &text) { Report(Severity::Error, text); }
+    void HostMessage(Severity severity, const std::string &text) override { Report(severity, text); }
     void FrameFinished(const Canvas &left, const Canvas *right) override;
     void CopyRequested(const Image &image) override;
     void CanvasWindowChanged(bool raise) override;

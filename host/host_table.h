@@ -26,24 +26,9 @@ typedef void (ZILTOR_CALL *HostEntry)(void);
 enum { HOST_TABLE_SIZE = 42 };
 
 enum HostEntryIndex {
-    HOST_SHOW_CANVAS_WINDOW = 1,
-    HOST_COPY_CANVAS = 2,
-    HOST_GET_CANVAS_WINDOW = 3,
-    HOST_MAKE_ANAGLYPH = 4,
-    HOST_DESTROY_CANVAS = 7,
-    HOST_CREATE_CANVAS = 8,
-    HOST_SELECT_CANVAS = 9,
-    HOST_SET_RIGHT_CANVAS = 12,
-    HOST_HAS_CANVAS = 13,
-    HOST_HAS_RIGHT_CANVAS = 14,
-    HOST_REFRESH_CANVAS = 28,
-    HOST_SET_VIEW_MARGIN = 30,
-    HOST_GET_VIEW_RECT = 33,
-    HOST_SET_PROJECTION = 37,
-    HOST_SET_STEREO_VIEW = 38,
-    HOST_FINISH_MODEL = 39,
-    HOST_IS_MODELING = 40,
-    HOST_STOP_RUN = 41
+#define HOST_ENTRY_ITEM(slot, index, name, ret, params, args) index = slot,
+#include "host/host_entries.inc"
+#undef HOST_ENTRY_ITEM
 };
 
 // Canvas record: machine words; field 0 is the device context, fields 3 and 4
@@ -57,24 +42,9 @@ typedef struct ViewRecord {
     RECT rect;
 } ViewRecord;
 
-typedef int (ZILTOR_CALL *ShowCanvasWindowEntry)(void);
-typedef int (ZILTOR_CALL *CopyCanvasEntry)(void);
-typedef HWND (ZILTOR_CALL *GetCanvasWindowEntry)(void);
-typedef int (ZILTOR_CALL *MakeAnaglyphEntry)(COLORREF left, COLORREF right);
-typedef int (ZILTOR_CALL *DestroyCanvasEntry)(CanvasRecord *canvas);
-typedef CanvasRecord *(ZILTOR_CALL *CreateCanvasEntry)(int width, int height);
-typedef int (ZILTOR_CALL *SelectCanvasEntry)(CanvasRecord *canvas, int for3d);
-typedef int (ZILTOR_CALL *SetRightCanvasEntry)(CanvasRecord *canvas);
-typedef int (ZILTOR_CALL *HasCanvasEntry)(void);
-typedef int (ZILTOR_CALL *HasRightCanvasEntry)(void);
-typedef int (ZILTOR_CALL *RefreshCanvasEntry)(int zero, int what);
-typedef int (ZILTOR_CALL *SetViewMarginEntry)(ViewRecord *view, int amount, int zero1, int zero2);
-typedef int (ZILTOR_CALL *GetViewRectEntry)(ViewRecord *view, int zero);
-typedef int (ZILTOR_CALL *SetProjectionEntry)(ViewRecord *view, int ortho, double a, double b, double c, double d);
-typedef int (ZILTOR_CALL *SetStereoViewEntry)(ViewRecord *view, int stereo, double amount);
-typedef int (ZILTOR_CALL *FinishModelEntry)(void);
-typedef int (ZILTOR_CALL *IsModelingEntry)(void);
-typedef int (ZILTOR_CALL *StopRunEntry)(const char *text, int zero1, int zero2);
+#define HOST_ENTRY_ITEM(slot, index, name, ret, params, args) typedef ret (ZILTOR_CALL *name##Entry) params;
+#include "host/host_entries.inc"
+#undef HOST_ENTRY_ITEM
 
 // The module's three entry points, as the host finds them by name.
 typedef int (ZILTOR_CALL *ZiltorLoadFn)(const char **name, HostEntry *table);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <sstream>
+#include <type_traits>
 
 RecordingHost *CurrentHost;
 
@@ -128,6 +129,12 @@ int ZILTOR_CALL StopRunDouble(const char *text, int zero1, int zero2)
     return 0;
 }
 
+// Every double has exactly the type of the entry it stands for.
+#define HOST_ENTRY_ITEM(slot, index, name, ret, params, args)                                                \
+    static_assert(std::is_same_v<decltype(&name##Double), name##Entry>, #name "Double has the wrong type");
+#include "host/host_entries.inc"
+#undef HOST_ENTRY_ITEM
+
 template <int Index> void ZILTOR_CALL UnexpectedEntry()
 {
     ADD_FAILURE() << "the plug-in called host table slot " << Index << ", which it must not use";
@@ -165,24 +172,9 @@ void MakeSurface(FakeCanvas &canvas, int width, int height, uint32_t fill)
 RecordingHost::RecordingHost()
 {
     FillUnexpected(table, std::make_integer_sequence<int, HOST_TABLE_SIZE>());
-    table[HOST_SHOW_CANVAS_WINDOW] = Entry(&ShowCanvasWindowDouble);
-    table[HOST_COPY_CANVAS] = Entry(&CopyCanvasDouble);
-    table[HOST_GET_CANVAS_WINDOW] = Entry(&GetCanvasWindowDouble);
-    table[HOST_MAKE_ANAGLYPH] = Entry(&MakeAnaglyphDouble);
-    table[HOST_DESTROY_CANVAS] = Entry(&DestroyCanvasDouble);
-    table[HOST_CREATE_CANVAS] = Entry(&CreateCanvasDouble);
-    table[HOST_SELECT_CANVAS] = Entry(&SelectCanvasDouble);
-    table[HOST_SET_RIGHT_CANVAS] = Entry(&SetRightCanvasDouble);
-    table[HOST_HAS_CANVAS] = Entry(&HasCanvasDouble);
-    table[HOST_HAS_RIGHT_CANVAS] = Entry(&HasRightCanvasDouble);
-    table[HOST_REFRESH_CANVAS] = Entry(&RefreshCanvasDouble);
-    table[HOST_SET_VIEW_MARGIN] = Entry(&SetViewMarginDouble);
-    table[HOST_GET_VIEW_RECT] = Entry(&GetViewRectDouble);
-    table[HOST_SET_PROJECTION] = Entry(&SetProjectionDouble);
-    table[HOST_SET_STEREO_VIEW] = Entry(&SetStereoViewDouble);
-    table[HOST_FINISH_MODEL] = Entry(&FinishModelDouble);
-    table[HOST_IS_MODELING] = Entry(&IsModelingDouble);
-    table[HOST_STOP_RUN] = Entry(&StopRunDouble);
+#define HOST_ENTRY_ITEM(slot, index, name, ret, params, args) table[index] = Entry(&name##Double);
+#include "host/host_entries.inc"
+#undef HOST_ENTRY_ITEM
     MakeSurface(window, 400, 300, 0x00FFFFFF);
     CurrentHost = this;
 }

@@ -1,0 +1,123 @@
+// The exported OpenGL entry points. Every function of app/gl_calls.inc is
+// defined here under its OpenGL name; the executable exports them (see
+// app/gl_exports.list), so the module and GLU call these first. Each forwards
+// to the real function and, while a stream records, appends the call to it.
+#include "app/gl_arg_sizes.h"
+#include "app/gl_boundary.h"
+#include "app/stream_encoding.h"
+
+#include <GL/gl.h>
+
+#include <array>
+
+namespace tesselin::gl {
+
+namespace detail {
+void *Real[FunctionCount] = {};
+}
+
+namespace {
+
+bool Current = false;
+CommandStream *Stream = nullptr;
+Notes TheNotes;
+
+constexpr const char *Names[] = {
+#define GL_CALL(kind, ret, name, params, args) #name,
+#include "app/gl_calls.inc"
+#undef GL_CALL
+};
+static_assert(std::size(Names) == FunctionCount);
+
+} // namespace
+
+std::string_view NameOf(Fn fn)
+{
+    auto index = static_cast<std::size_t>(fn);
+    return index < FunctionCount ? Names[index] : "?";
+}
+
+std::vector<std::string> ResolveEntryPoints(const std::function<void *(const char *)> &lookup)
+{
+    std::vector<std::string> missing;
+    for (std::size_t i = 0; i < FunctionCount; i++) {
+        detail::Real[i] = lookup(Names[i]);
+        if (!detail::Real[i])
+            missing.emplace_back(Names[i]);
+    }
+    return missing;
+}
+
+void SetContextCurrent(bool current) { Current = current; }
+bool ContextCurrent() { return Current; }
+void RecordInto(CommandStream *stream) { Stream = stream; }
+bool Recording() { return Stream != nullptr; }
+Notes &BoundaryNotes() { return TheNotes; }
+
+namespace exports {
+
+using namespace encoding;
+
+template <Fn F, typename P, typename... A> void Record(const A &...a)
+{
+    if (!Encode<F, P>(*Stream, a...) && !TheNotes.unrepeatable)
+        TheNotes.unrepeatable = F;
+}
+
+template <Fn F, typename P> ResultOf<P> DropWithoutContext()
+{
+    if (!TheNotes.withoutContext)
+        TheNotes.withoutContext = F;
+    return ResultOf<P>();
+}
+
+template <Fn F, typename P, typename... A> ResultOf<P> CallRECORD(A... a)
+{
+    if (!Current) [[unlikely]]
+        return DropWithoutContext<F, P>();
+    if (Stream) [[unlikely]]
+        Record<F, P>(a...);
+    return RealFunction<F, P>()(Pass(a)...);
+}
+
+template <Fn F, typename P, typename... A> ResultOf<P> CallDRAW(A... a)
+{
+    if (Current)
+        TheNotes.drawn = true;
+    return CallRECORD<F, P>(a...);
+}
+
+template <Fn F, typename P, typename... A> ResultOf<P> CallQUERY(A... a)
+{
+    if (!Current) [[unlikely]]
+        return DropWithoutContext<F, P>();
+    return RealFunction<F, P>()(a...);
+}
+
+template <Fn F, typename P, typename... A> ResultOf<P> CallALONE(A... a)
+{
+    if (!Current) [[unlikely]]
+        return DropWithoutContext<F, P>();
+    if (Stream && !TheNotes.unrepeatable)
+        TheNotes.unrepeatable = F;
+    if constexpr (F == Fn::glDrawArrays || F == Fn::glDrawElements || F == Fn::glDrawRangeElements ||
+                  F == Fn::glArrayElement)
+        TheNotes.drawn = true;
+    return RealFunction<F, P>()(a...);
+}
+
+} // namespace exports
+
+} // namespace tesselin::gl
+
+using namespace tesselin::gl::exports;
+using namespace tesselin::gl::sizes;
+using tesselin::gl::Fn;
+
+#define GL_CALL(kind, ret, name, params, args)                                                    \
+    extern "C" __attribute__((visibility("default"))) ret GLAPIENTRY name params                  \
+    {                                                                                              \
+        return Call##kind<Fn::name, decltype(&::name)> args;                                       \
+    }
+#include "app/gl_calls.inc"
+#undef GL_CALL
