@@ -98,7 +98,7 @@ bool CanvasHost::FrameUnfinished() const
 std::optional<Projection> CanvasHost::SceneProjection() const
 {
     Scene *scene = SelectedScene();
-    if (!scene || !scene->projectionSet)
+    if (!scene || !scene->viewSet)
         return std::nullopt;
     return scene->projection;
 }

@@ -77,7 +77,7 @@ public:
     void RequestStop() { stopRequested_ = true; }
     // A 3D frame was drawn into and not finished.
     bool FrameUnfinished() const;
-    // The projection the script set for the selected 3D canvas, if any.
+    // The projection of the selected 3D canvas once its view is set up.
     std::optional<Projection> SceneProjection() const;
     int FramesFinished() const { return framesFinished_; }
     std::size_t CanvasCount() const { return canvases_.size(); }
