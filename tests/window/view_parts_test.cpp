@@ -302,3 +302,29 @@ TEST(WithoutDisplay, CommandWindowStaysHeadlessWithoutComplaint)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ViewCommandLine, FaultsEndWithStatusTwoAndHelpWithZero)
+{
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char *fragment; // in standard error, or standard output for help
+    };
+    const Case cases[] = {
+        {{"view", "--help"}, 0, "Keys:"},
+        {{"view"}, 2, "view needs a script"},
+        {{"view", render::ScratchDirectory() + "/none.tsl"}, 2, "cannot read the script"},
+        {{"view", "x.tsl", "--mode", "3d"}, 2, "--mode is window"},
+        {{"--help"}, 0, "tesselin view SCRIPT"},
+    };
+    for (const Case &c : cases) {
+        auto result = render::RunTesselin(c.args);
+        EXPECT_EQ(result.status, c.status) << c.args.back();
+        std::string said = c.status == 0 ? result.out : result.err;
+        EXPECT_NE(said.find(c.fragment), std::string::npos) << c.args.back() << ": " << said;
+    }
+}
+
+} // namespace
