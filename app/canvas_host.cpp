@@ -236,7 +236,7 @@ int CanvasHost::SelectCanvas(CanvasRecord *record, int for3d)
             left = device_.MakeTarget(canvas->surface.width, canvas->surface.height, error);
         }
         if (left) {
-            canvas->scene = std::make_unique<Scene>(device_.Gl(), std::move(left), times_);
+            canvas->scene = std::make_unique<Scene>(device_.Gl(), std::move(left), times_, limits_);
             gl::BoundaryNotes().drawn = false;
         } else {
             events_.HostMessage(Severity::Error, "This canvas cannot be drawn in 3D: " + error);
@@ -416,8 +416,14 @@ void CanvasHost::ReportBoundaryNotes()
         events_.HostMessage(Severity::Warning, "the plug-in called " + std::string(gl::NameOf(*notes.withoutContext)) +
                             " without a 3D canvas; such calls are ignored");
     }
+    if (notes.outOfMemory) {
+        // Every time: each such line has failed.
+        events_.HostMessage(Severity::Error, "Out of memory recording " + std::string(gl::NameOf(*notes.outOfMemory)) +
+                                                 " for the right eye; from this frame on only the left eye is drawn");
+    }
     notes.unrepeatable.reset();
     notes.withoutContext.reset();
+    notes.outOfMemory.reset();
 }
 
 void CanvasHost::AfterCommand()

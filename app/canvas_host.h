@@ -38,7 +38,10 @@ public:
 
 // The 3D side of a canvas selected for modelling.
 struct Scene {
-    Scene(const RealGl &gl, std::unique_ptr<GlTarget> left, HostTimes &times) : frames(gl, std::move(left), times) {}
+    Scene(const RealGl &gl, std::unique_ptr<GlTarget> left, HostTimes &times, const StreamLimits &limits)
+        : frames(gl, std::move(left), times, limits)
+    {
+    }
     FrameStream frames;
     Projection projection;
     bool viewSet = false; // SetStereoView has set up a usable view
@@ -84,6 +87,8 @@ public:
     const HostTimes &Times() const { return times_; }
     // The camera of frames whose view is set up from now on.
     void SetCamera(const Camera &camera) { camera_ = camera; }
+    // How much the record of 3D canvases made from now on may hold.
+    void SetStreamLimits(const StreamLimits &limits) { limits_ = limits; }
     const Camera &GetCamera() const { return camera_; }
 
     // The host table's entries (host/host_entries.inc), arguments as passed.
@@ -133,6 +138,7 @@ private:
     int framesFinished_ = 0;
     HostTimes times_;
     Camera camera_;
+    StreamLimits limits_;
     bool warnedUnrepeatable_ = false, warnedWithoutContext_ = false;
 };
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 
 namespace tesselin::gl {
@@ -21,19 +22,30 @@ public:
     CommandStream(const CommandStream &) = delete;
     CommandStream &operator=(const CommandStream &) = delete;
 
-    // Runs every recorded call, in order, in the current context.
-    void Replay() const;
-    void Clear() { size_ = 0; }
+    // Runs every recorded call, in order, in the current context; or those
+    // from word offset from (the start of a call) to the end.
+    void Replay() const { Replay(0); }
+    void Replay(std::size_t from) const;
+    // Forgets every call; the storage is kept for the next ones unless it
+    // grew past keep bytes.
+    void Clear(std::size_t keep = std::numeric_limits<std::size_t>::max());
     bool Empty() const { return size_ == 0; }
+    std::size_t Words() const { return size_; }
     std::size_t Bytes() const { return size_ * sizeof(Word); }
+    // Reserve fails rather than hold more than bytes of storage.
+    void SetMostBytes(std::size_t bytes) { mostWords_ = bytes / sizeof(Word); }
+    // Bytes of storage held, used or not.
+    std::size_t HeldBytes() const { return capacity_ * sizeof(Word); }
 
-    // Room for at least words more words at the end; Commit keeps what was used.
-    Word *Reserve(std::size_t words);
+    // Room for at least words more words at the end, or null when the memory
+    // cannot be had (the stream is unchanged then); Commit keeps what was used.
+    Word *Reserve(std::size_t words) noexcept;
     void Commit(std::size_t words) { size_ += words; }
 
 private:
     std::unique_ptr<Word[]> words_;
     std::size_t size_ = 0, capacity_ = 0;
+    std::size_t mostWords_ = std::numeric_limits<std::size_t>::max() / sizeof(Word) / 2;
 };
 
 } // namespace tesselin::gl

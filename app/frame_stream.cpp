@@ -3,6 +3,7 @@
 #include "app/stopwatch.h"
 
 #include <algorithm>
+#include <new>
 
 namespace tesselin {
 
@@ -34,9 +35,11 @@ void LoadEyeView(const RealGl &gl, GlTarget &target, const EyeView &view, const 
     gl.LoadMatrixd(modelview.data());
 }
 
-FrameStream::FrameStream(const RealGl &gl, std::unique_ptr<GlTarget> left, HostTimes &times)
-    : gl_(gl), times_(times), left_(std::move(left))
+FrameStream::FrameStream(const RealGl &gl, std::unique_ptr<GlTarget> left, HostTimes &times,
+                         const StreamLimits &limits)
+    : gl_(gl), times_(times), limits_(limits), left_(std::move(left))
 {
+    stream_.SetMostBytes(limits.mostBytes);
 }
 
 FrameStream::~FrameStream()
@@ -48,7 +51,17 @@ void FrameStream::Resume()
 {
     left_->MakeCurrent();
     gl::SetContextCurrent(true);
-    gl::RecordInto(Records() ? &stream_ : nullptr);
+    Point();
+}
+
+void FrameStream::Point()
+{
+    if (!Records()) {
+        gl::RecordInto(nullptr);
+        return;
+    }
+    std::size_t fullAt = begun_ ? limits_.feedBytes : limits_.beforeViewBytes;
+    gl::RecordInto(&stream_, this, fullAt);
 }
 
 void FrameStream::Pause()
@@ -61,34 +74,83 @@ void FrameStream::BeginFrames(const EyeView &view, const Camera &camera, bool tw
     Pause();
     begun_ = true;
     LoadEyeView(gl_, *left_, view, camera, view.stereo ? -1 : 0);
-    if (twoEyes && right_) {
+    if (twoEyes && right_ && !lost_) {
         // The right eye first catches up with everything the left one had.
         CatchUpRight();
         LoadEyeView(gl_, *right_, view, camera, 1);
     } else {
         mirrored_ = false;
-        stream_.Clear();
+        stream_.Clear(0);
         right_.reset();
     }
 }
 
-void FrameStream::CatchUpRight()
+void FrameStream::Feed()
 {
-    if (!right_)
-        return;
     right_->MakeCurrent();
     stream_.Replay();
-    stream_.Clear();
+    frameBytes_ += stream_.Bytes();
+    Note();
+    // A record that grew far past the feeding point (one huge call) gives
+    // its storage back.
+    stream_.Clear(2 * limits_.feedBytes);
+}
+
+void FrameStream::Note() noexcept
+{
+    times_.heldStream = std::max(times_.heldStream, stream_.HeldBytes());
+}
+
+void FrameStream::Lose() noexcept
+{
+    Note();
+    lost_ = true;
+    stream_.Clear(0);
+    if (!begun_)
+        mirrored_ = false;
+}
+
+void FrameStream::CatchUpRight()
+{
+    if (!right_ || lost_)
+        return;
+    Stopwatch watch(times_.replay);
+    try {
+        Feed();
+    } catch (...) { // out of memory for the scratch space of a repeat
+        Lose();
+    }
 }
 
 void FrameStream::FinishFrame()
 {
     Pause();
-    if (!right_)
-        return;
-    times_.largestStream = std::max(times_.largestStream, stream_.Bytes());
-    Stopwatch watch(times_.replay);
     CatchUpRight();
+    times_.largestStream = std::max(times_.largestStream, frameBytes_);
+    frameBytes_ = 0;
+    if (lost_)
+        right_.reset();
+}
+
+void FrameStream::StreamFull() noexcept
+{
+    if (!begun_) {
+        // Too much before any view to keep for a right eye that may never come.
+        Note();
+        mirrored_ = false;
+        stream_.Clear(0);
+    } else {
+        CatchUpRight();
+        left_->MakeCurrent();
+    }
+    Point();
+}
+
+void FrameStream::StreamLost() noexcept
+{
+    Lose();
+    left_->MakeCurrent();
+    Point();
 }
 
 } // namespace tesselin

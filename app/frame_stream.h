@@ -2,26 +2,45 @@
 // eye's in stereo, and the one record of the OpenGL calls the plug-in makes
 // for them. This is the only place that decides what the boundary records and
 // when, and that plays the record into the right eye.
+//
+// The right eye is fed as the record grows: whenever feedBytes are waiting
+// (and at the end of every frame) they are played into its context and
+// dropped, so a stereo frame needs a mono frame's memory and a few MB more.
 #ifndef TESSELIN_APP_FRAME_STREAM_H
 #define TESSELIN_APP_FRAME_STREAM_H
 
 #include "app/camera.h"
 #include "app/command_stream.h"
+#include "app/gl_boundary.h"
 #include "app/gl_device.h"
 #include "app/projection.h"
 #include "host/host_table.h"
 
 #include <cstddef>
+#include <limits>
 #include <memory>
 
 namespace tesselin {
 
-// Where the host's own time went, in seconds.
+// Where the host's own time went, in seconds, and what the record held.
 struct HostTimes {
     double contexts = 0; // making rendering contexts and their framebuffers
     double replay = 0;   // repeating frames for the right eye
     double readBack = 0; // copying finished frames into the canvases
-    std::size_t largestStream = 0; // bytes of the largest frame recorded for the right eye
+    std::size_t largestStream = 0; // bytes recorded for the right eye in the largest frame
+    std::size_t heldStream = 0;    // most bytes the record held at once
+};
+
+// How much the record may hold.
+struct StreamLimits {
+    // The right eye is fed when this many bytes wait for it.
+    std::size_t feedBytes = std::size_t(3) << 20;
+    // Before any view is set up, calls are kept for a right eye that may come;
+    // past this many bytes a right eye can no longer be added.
+    std::size_t beforeViewBytes = std::size_t(64) << 20;
+    // The record never takes more than this; a call it cannot take is lost
+    // as if memory had run out.
+    std::size_t mostBytes = std::numeric_limits<std::size_t>::max();
 };
 
 // The view SetStereoView set up.
@@ -37,18 +56,19 @@ struct EyeView {
 // camera sees it.
 void LoadEyeView(const RealGl &gl, GlTarget &target, const EyeView &view, const Camera &camera, int eye);
 
-class FrameStream {
+class FrameStream final : private gl::Recorder {
 public:
-    FrameStream(const RealGl &gl, std::unique_ptr<GlTarget> left, HostTimes &times);
+    FrameStream(const RealGl &gl, std::unique_ptr<GlTarget> left, HostTimes &times, const StreamLimits &limits);
     ~FrameStream();
     FrameStream(const FrameStream &) = delete;
     FrameStream &operator=(const FrameStream &) = delete;
 
     GlTarget &Left() const { return *left_; }
-    GlTarget *Right() const { return right_.get(); }
+    // The right eye, while it shows what the left one does.
+    GlTarget *Right() const { return lost_ ? nullptr : right_.get(); }
     // Whether a right eye added now can be made to see all the left one has:
     // true until a view without a right eye was begun.
-    bool CanAddRightEye() const { return mirrored_; }
+    bool CanAddRightEye() const { return mirrored_ && !lost_; }
     void AddRightEye(std::unique_ptr<GlTarget> right) { right_ = std::move(right); }
 
     // Makes the left eye's context current for the plug-in, and records its
@@ -64,20 +84,32 @@ public:
     void BeginFrames(const EyeView &view, const Camera &camera, bool twoEyes);
     // Plays into the right eye what it has not had yet.
     void CatchUpRight();
-    // Ends a frame: the right eye catches up, so both eyes hold it.
+    // Ends a frame: the right eye catches up, so both eyes hold it. A right
+    // eye that missed a call for want of memory is dropped here.
     void FinishFrame();
     // Bytes recorded that the right eye has not had yet.
     std::size_t PendingBytes() const { return stream_.Bytes(); }
 
 private:
-    bool Records() const { return mirrored_ && (!begun_ || right_); }
+    bool Records() const { return mirrored_ && !lost_ && (!begun_ || right_); }
+    // Points the boundary at the record when it records, else at nothing.
+    void Point();
+    // Replays the record into the right eye and drops it; may throw.
+    void Feed();
+    void Lose() noexcept;
+    void Note() noexcept;
+    void StreamFull() noexcept override;
+    void StreamLost() noexcept override;
 
     const RealGl &gl_;
     HostTimes &times_;
+    StreamLimits limits_;
     std::unique_ptr<GlTarget> left_, right_;
     gl::CommandStream stream_;
-    bool mirrored_ = true; // the right eye can still be made identical
-    bool begun_ = false;   // a view was begun
+    std::size_t frameBytes_ = 0; // recorded in this frame and already fed
+    bool mirrored_ = true;       // the right eye can still be made identical
+    bool begun_ = false;         // a view was begun
+    bool lost_ = false;          // a call could not be recorded: the right eye is behind
 };
 
 } // namespace tesselin

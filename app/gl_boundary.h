@@ -46,13 +46,29 @@ struct Notes {
     bool drawn = false;                      // a call that puts something into the frame
     std::optional<Fn> unrepeatable;          // first call a recording could not keep
     std::optional<Fn> withoutContext;        // first call made with no context current
+    std::optional<Fn> outOfMemory;           // first call a recording had no memory for
+};
+
+// Whoever a stream records for. The boundary calls these inside an exported
+// entry point, before the call runs: they must not throw, and must leave the
+// plug-in's context current.
+class Recorder {
+public:
+    // The stream holds the number of bytes it was given or more.
+    virtual void StreamFull() noexcept = 0;
+    // The stream could not grow; recording has stopped and the call is not in it.
+    virtual void StreamLost() noexcept = 0;
+
+protected:
+    ~Recorder() = default;
 };
 
 // Whether a context of a 3D canvas is current; calls without one are dropped.
 void SetContextCurrent(bool current);
 bool ContextCurrent();
-// Calls are appended to stream while it is set (none stops recording).
-void RecordInto(CommandStream *stream);
+// Calls are appended to stream while it is set (none stops recording);
+// recorder hears when it holds fullAt bytes or more, or loses a call.
+void RecordInto(CommandStream *stream, Recorder *recorder = nullptr, std::size_t fullAt = SIZE_MAX);
 bool Recording();
 Notes &BoundaryNotes();
 

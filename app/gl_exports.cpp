@@ -20,6 +20,8 @@ namespace {
 
 bool Current = false;
 CommandStream *Stream = nullptr;
+Recorder *StreamRecorder = nullptr;
+std::size_t FullAt = SIZE_MAX;
 Notes TheNotes;
 
 constexpr const char *Names[] = {
@@ -50,7 +52,12 @@ std::vector<std::string> ResolveEntryPoints(const std::function<void *(const cha
 
 void SetContextCurrent(bool current) { Current = current; }
 bool ContextCurrent() { return Current; }
-void RecordInto(CommandStream *stream) { Stream = stream; }
+void RecordInto(CommandStream *stream, Recorder *recorder, std::size_t fullAt)
+{
+    Stream = stream;
+    StreamRecorder = recorder;
+    FullAt = fullAt;
+}
 bool Recording() { return Stream != nullptr; }
 Notes &BoundaryNotes() { return TheNotes; }
 
@@ -60,8 +67,23 @@ using namespace encoding;
 
 template <Fn F, typename P, typename... A> void Record(const A &...a)
 {
-    if (!Encode<F, P>(*Stream, a...) && !TheNotes.unrepeatable)
-        TheNotes.unrepeatable = F;
+    switch (Encode<F, P>(*Stream, a...)) {
+    case Encoded::Whole:
+        break;
+    case Encoded::Partial:
+        if (!TheNotes.unrepeatable)
+            TheNotes.unrepeatable = F;
+        break;
+    case Encoded::NoMemory:
+        if (!TheNotes.outOfMemory)
+            TheNotes.outOfMemory = F;
+        Stream = nullptr;
+        if (StreamRecorder)
+            StreamRecorder->StreamLost();
+        return;
+    }
+    if (Stream->Bytes() >= FullAt && StreamRecorder) [[unlikely]]
+        StreamRecorder->StreamFull();
 }
 
 template <Fn F, typename P> ResultOf<P> DropWithoutContext()

@@ -65,6 +65,7 @@ std::unique_ptr<Session> Session::Start(const SessionOptions &options, MessageSi
     HostEvents &events = *session;
     session->host_ = std::make_unique<CanvasHost>(*session->device_, events);
     session->host_->SetCamera(options.camera);
+    session->host_->SetStreamLimits(options.streamLimits);
     const char *name = nullptr;
     session->module_->load(&name, session->host_->Table());
     session->loaded_ = true;
@@ -267,7 +268,8 @@ std::string Session::TimingReport() const
            " ms (of which contexts " + ms(host.contexts) + ", right-eye replay " + ms(host.replay) +
            ", drawing finished and read back " + ms(host.readBack) + "), PNG " + ms(times_.png) + " ms" +
            (host.largestStream ? "; largest right-eye frame recorded " +
-                                     std::to_string((host.largestStream + 1023) / 1024) + " KB"
+                                     std::to_string((host.largestStream + 1023) / 1024) + " KB, at most " +
+                                     std::to_string((host.heldStream + 1023) / 1024) + " KB held at once"
                                : "");
 }
 

@@ -46,6 +46,8 @@ struct SessionOptions {
     std::function<void(const Image &window, bool raise)> onCanvasWindow;
     // The host's camera, turned round the origin; by default the script's view.
     Camera camera;
+    // How much the record of the OpenGL calls may hold.
+    StreamLimits streamLimits;
 };
 
 // Where a run's time went, in seconds (the host's own share in HostTimes).

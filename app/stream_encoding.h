@@ -135,12 +135,18 @@ template <Fn F, typename P, typename... A> const Word *ReplayCall(const Word *p)
 }
 
 
-// Appends a call of F with arguments a. Returns false, with the call recorded
-// all the same, when some data behind a pointer was too large to keep; none
-// (nullptr from Reserve) leaves the stream unchanged.
-template <Fn F, typename P, typename... A> bool Encode(CommandStream &stream, const A &...a)
+enum class Encoded {
+    Whole,    // the call and all its data
+    Partial,  // the call, with some data too large to keep left out
+    NoMemory, // nothing: the stream could not grow, and is unchanged
+};
+
+// Appends a call of F with arguments a.
+template <Fn F, typename P, typename... A> Encoded Encode(CommandStream &stream, const A &...a)
 {
     Word *start = stream.Reserve(2 + (Bound(a) + ... + 0));
+    if (!start) [[unlikely]]
+        return Encoded::NoMemory;
     Word *p = start;
     Thunk thunk = &ReplayCall<F, P, A...>;
     static_assert(sizeof thunk == 2 * sizeof(Word));
@@ -148,7 +154,7 @@ template <Fn F, typename P, typename... A> bool Encode(CommandStream &stream, co
     p += 2;
     (Put(p, a), ...);
     stream.Commit(std::size_t(p - start));
-    return (Whole(a) && ... && true);
+    return (Whole(a) && ... && true) ? Encoded::Whole : Encoded::Partial;
 }
 
 } // namespace tesselin::gl::encoding

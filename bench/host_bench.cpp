@@ -160,7 +160,7 @@ struct FrameResult {
     double median = 0;
     long long facets = 0;
     bool exact = true;
-    std::size_t streamBytes = 0;
+    std::size_t streamBytes = 0, heldBytes = 0;
 };
 
 std::vector<std::string> SceneLines(int bands)
@@ -227,6 +227,7 @@ FrameResult TimeFrames(const std::string &canvas, int frames, int bands, bool di
         std::printf("   (message: %s)\n", line.c_str());
     result.median = Median(times);
     result.streamBytes = session->Host().Times().largestStream;
+    result.heldBytes = session->Host().Times().heldStream;
     result.facets = 6LL * bands * 2 * bands;
     for (std::size_t i = 0; i < rights.size() && i < lefts.size(); i++)
         result.exact = result.exact && lefts[i].pixels == rights[i].pixels;
@@ -251,7 +252,8 @@ void StereoAgainstMono(int frames, int bands)
     double m = Median(mono), s = Median(stereo), l = Median(list);
     std::printf("   mono frame                          %7.1f ms\n", m);
     std::printf("   stereo frame (record and replay)    %7.1f ms   %.2f x mono\n", s, s / m);
-    std::printf("   recorded for the right eye          %7.1f MB per frame\n", last.streamBytes / 1048576.0);
+    std::printf("   recorded for the right eye          %7.1f MB per frame, at most %.1f MB held at once\n",
+                last.streamBytes / 1048576.0, last.heldBytes / 1048576.0);
     std::printf("   eyes 0 apart: right eye equals left %s\n", same.exact ? "yes, pixel for pixel" : "NO");
     std::printf("   display list, compile+execute+call  %7.1f ms   %.2f x mono (no state save/restore)\n", l, l / m);
 }

@@ -116,6 +116,7 @@ RenderSession::RenderSession(const RenderOptions &options)
     sessionOptions.useClipboard = false;
     sessionOptions.framesPrefix = options.framesPrefix;
     sessionOptions.camera = options.camera;
+    sessionOptions.streamLimits = options.streamLimits;
     sessionOptions.copyBeside = ScratchDirectory() + "/copy.png";
     Collector *collector = collector_.get();
     sessionOptions.onFrame = [collector](const Image &left, const Image *right) {

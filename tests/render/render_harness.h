@@ -77,6 +77,7 @@ struct RenderOptions {
     std::string module;            // default: the module of this build
     std::string framesPrefix;      // as tesselin run --frames; none when empty
     tesselin::Camera camera;       // as tesselin run --orbit and --distance
+    tesselin::StreamLimits streamLimits; // how much the record of OpenGL calls may hold
 };
 
 // Runs script (lines as in a script file) from start to end of input.
