@@ -167,6 +167,7 @@ int CanvasHost::MakeAnaglyph(COLORREF leftColour, COLORREF rightColour)
         return 0;
     }
     leftEye_ = left->Snapshot();
+    anaglyph_ = {leftColour, rightColour};
     int width = std::min(left->surface.width, right_->surface.width);
     int height = std::min(left->surface.height, right_->surface.height);
     for (int y = 0; y < height; y++)
@@ -376,6 +377,7 @@ int CanvasHost::FinishModel()
     RestoreCurrent();
     gl::BoundaryNotes().drawn = false;
     leftEye_.reset();
+    anaglyph_.reset();
     framesFinished_++;
     ReportBoundaryNotes();
     events_.FrameFinished(*selected_, right);
@@ -429,6 +431,41 @@ void CanvasHost::ReportBoundaryNotes()
 void CanvasHost::AfterCommand()
 {
     ReportBoundaryNotes();
+}
+
+bool CanvasHost::RedrawLastFrame()
+{
+    Scene *scene = SelectedScene();
+    if (!scene || !scene->viewSet || !scene->frames.CanRedraw())
+        return false;
+    FrameStream::Pause();
+    const int width = selected_->surface.width, height = selected_->surface.height;
+    std::string error;
+    std::unique_ptr<GlTarget> left, right;
+    {
+        Stopwatch watch(times_.contexts);
+        left = device_.MakeTarget(width, height, error);
+        if (left && scene->frames.Right())
+            right = device_.MakeTarget(width, height, error);
+    }
+    Canvas *rightCanvas = nullptr;
+    bool redrawn = scene->frames.Redraw(camera_, std::move(left), std::move(right),
+                                        [&](GlTarget &leftEye, GlTarget *rightEye) {
+                                            if (rightEye && right_) {
+                                                ReadFrame(*rightEye, *right_);
+                                                rightCanvas = right_;
+                                            }
+                                            ReadFrame(leftEye, *selected_);
+                                        });
+    RestoreCurrent();
+    if (!redrawn)
+        return false;
+    leftEye_.reset();
+    framesFinished_++;
+    events_.FrameFinished(*selected_, rightCanvas);
+    if (auto colours = anaglyph_)
+        MakeAnaglyph(colours->first, colours->second);
+    return true;
 }
 
 } // namespace tesselin

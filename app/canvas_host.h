@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tesselin {
@@ -113,6 +114,11 @@ public:
     void UnexpectedEntry(int index);
     // Says what the OpenGL boundary noticed during the last command.
     void AfterCommand();
+    // Redraws the last finished frame of the selected 3D canvas from its
+    // record with the current camera, reads it into the canvases, reports it
+    // as a frame and then makes the anaglyph again if one was made of it.
+    // False when the canvas kept no record of it.
+    bool RedrawLastFrame();
 
 private:
     Canvas *Find(const CanvasRecord *record);
@@ -134,6 +140,8 @@ private:
     Canvas *window_ = nullptr;
     Canvas *right_ = nullptr;
     std::optional<Image> leftEye_;
+    // The colours of the anaglyph made of the last finished frame.
+    std::optional<std::pair<COLORREF, COLORREF>> anaglyph_;
     bool stopRequested_ = false;
     int framesFinished_ = 0;
     HostTimes times_;

@@ -307,6 +307,9 @@ int RunCommandLine(int argc, char **argv)
         canvas->AttachToLineEditor();
     }
     options.camera = arguments->camera;
+    // A batch run never redraws a frame, so it keeps no record for that.
+    if (arguments->run)
+        options.streamLimits.keepBytes = 0;
     StderrSink sink;
     auto session = Session::Start(options, sink, error);
     if (!session) {

@@ -38,9 +38,9 @@ void CommandStream::Clear(std::size_t keep)
     }
 }
 
-void CommandStream::Replay(std::size_t from) const
+void CommandStream::Replay(std::size_t from, std::size_t to) const
 {
-    const Word *p = words_.get() + from, *end = words_.get() + size_;
+    const Word *p = words_.get() + from, *end = words_.get() + std::min(to, size_);
     while (p < end) {
         Thunk thunk;
         std::memcpy(&thunk, p, sizeof thunk);

@@ -23,9 +23,10 @@ public:
     CommandStream &operator=(const CommandStream &) = delete;
 
     // Runs every recorded call, in order, in the current context; or those
-    // from word offset from (the start of a call) to the end.
-    void Replay() const { Replay(0); }
-    void Replay(std::size_t from) const;
+    // from word offset from up to word offset to (each the start of a call
+    // or the end).
+    void Replay() const { Replay(0, size_); }
+    void Replay(std::size_t from, std::size_t to) const;
     // Forgets every call; the storage is kept for the next ones unless it
     // grew past keep bytes.
     void Clear(std::size_t keep = std::numeric_limits<std::size_t>::max());

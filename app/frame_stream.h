@@ -6,6 +6,11 @@
 // The right eye is fed as the record grows: whenever feedBytes are waiting
 // (and at the end of every frame) they are played into its context and
 // dropped, so a stereo frame needs a mono frame's memory and a few MB more.
+//
+// Within keepBytes the record is kept whole instead, from the birth of the
+// left eye's context, with the points where a view was set up marked in it:
+// played into new contexts it redraws the last finished frame, both eyes,
+// with another camera.
 #ifndef TESSELIN_APP_FRAME_STREAM_H
 #define TESSELIN_APP_FRAME_STREAM_H
 
@@ -18,7 +23,9 @@
 
 #include <cstddef>
 #include <limits>
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace tesselin {
 
@@ -38,6 +45,9 @@ struct StreamLimits {
     // Before any view is set up, calls are kept for a right eye that may come;
     // past this many bytes a right eye can no longer be added.
     std::size_t beforeViewBytes = std::size_t(64) << 20;
+    // The whole record is kept for redrawing while it holds at most this
+    // many bytes; 0 keeps none.
+    std::size_t keepBytes = std::size_t(256) << 20;
     // The record never takes more than this; a call it cannot take is lost
     // as if memory had run out.
     std::size_t mostBytes = std::numeric_limits<std::size_t>::max();
@@ -87,11 +97,26 @@ public:
     // Ends a frame: the right eye catches up, so both eyes hold it. A right
     // eye that missed a call for want of memory is dropped here.
     void FinishFrame();
-    // Bytes recorded that the right eye has not had yet.
-    std::size_t PendingBytes() const { return stream_.Bytes(); }
+    // Whether the last finished frame can be redrawn.
+    bool CanRedraw() const { return keeping_ && finished_ > 0 && !lost_; }
+    // Redraws the last finished frame seen by camera into left and, when
+    // this canvas has a right eye, right (new targets, in the state a new
+    // context starts in); read takes the frame from them. The new targets
+    // then carry on for the plug-in, with camera for the frames to come.
+    // False, with nothing changed, when the frame cannot be redrawn.
+    using ReadFrame = std::function<void(GlTarget &left, GlTarget *right)>;
+    bool Redraw(const Camera &camera, std::unique_ptr<GlTarget> left, std::unique_ptr<GlTarget> right,
+                const ReadFrame &read);
 
 private:
-    bool Records() const { return mirrored_ && !lost_ && (!begun_ || right_); }
+    // The right eye wants the calls: it exists, or may still be added.
+    bool Mirrors() const { return mirrored_ && (!begun_ || right_); }
+    bool Records() const { return !lost_ && (Mirrors() || keeping_); }
+    // Appends a mark that loads the view views_[index] when played.
+    bool MarkView(std::size_t index);
+    // Plays the record from word from to word to into target as eye.
+    void Play(GlTarget &target, int eye, std::size_t from, std::size_t to);
+    void DropKept();
     // Points the boundary at the record when it records, else at nothing.
     void Point();
     // Replays the record into the right eye and drops it; may throw.
@@ -106,6 +131,11 @@ private:
     StreamLimits limits_;
     std::unique_ptr<GlTarget> left_, right_;
     gl::CommandStream stream_;
+    std::vector<EyeView> views_; // every view set up, in the order of the marks
+    Camera camera_;              // the camera of the views in the record
+    std::size_t fed_ = 0;        // words of the record the right eye has had
+    std::size_t finished_ = 0;   // words of the record up to the end of the last finished frame
+    bool keeping_ = false;       // the record holds everything since the left eye's birth
     std::size_t frameBytes_ = 0; // recorded in this frame and already fed
     bool mirrored_ = true;       // the right eye can still be made identical
     bool begun_ = false;         // a view was begun

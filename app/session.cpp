@@ -131,6 +131,12 @@ void Session::RunScript(std::string_view text, const std::string &name)
     EndOfInput(name);
 }
 
+bool Session::RedrawLastFrame()
+{
+    where_.clear();
+    return host_->RedrawLastFrame();
+}
+
 void Session::EndOfInput(const std::string &where)
 {
     where_ = where;

@@ -79,8 +79,14 @@ public:
     void RunScript(std::string_view text, const std::string &name);
     // Says, once input has ended, what the person may have missed.
     void EndOfInput(const std::string &where);
-    // The camera of every frame whose view is set up from now on.
+    // The camera of every frame whose view is set up from now on, and of redraws.
     void SetCamera(const Camera &camera) { host_->SetCamera(camera); }
+    // Redraws the last finished frame with the current camera from what was
+    // recorded of it, without running the script again: both eyes in stereo,
+    // the anaglyph made again when the script made one of that frame, and
+    // reported as a frame. False when no record of it was kept (the budget
+    // is SessionOptions::streamLimits.keepBytes): run the script again then.
+    bool RedrawLastFrame();
     // Writes the requested images; false (and an error message) if one fails.
     bool WriteOutputs(const Outputs &outputs);
     // Writes what the canvas window shows, the right canvas or both eyes side by side.

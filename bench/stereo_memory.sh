@@ -1,6 +1,7 @@
 #!/bin/sh
-# Whole-process cost of stereo against mono: wall time and peak resident
-# memory (GNU time's "Maximum resident set size") of tesselin run, each
+# Whole-process cost of stereo against mono: wall time, CPU time (user and
+# system) and peak resident memory (GNU time's "Maximum resident set size")
+# of tesselin run, each
 # scene rendered at 800 x 600 once as a single canvas and once as a stereo
 # pair, and the ratios.
 #
@@ -22,20 +23,20 @@ scene_torus='clear 0.1 0.1 0.2
 light -1 1 1
 diffuse 0.8 0.3 0.2'
 
-# measure NAME CANVAS BODY: prints "seconds kilobytes"
+# measure NAME CANVAS BODY: prints "wall-seconds kilobytes cpu-seconds"
 measure() {
     printf '%s\n%s\nfinish\n' "$2" "$3" > "$work/$1.tsl"
-    /usr/bin/time -f '%e %M' -o "$work/$1.time" "$program" run "$work/$1.tsl" -o "$work/$1.png" 2> "$work/$1.err" ||
+    /usr/bin/time -f '%e %M %U %S' -o "$work/$1.time" "$program" run "$work/$1.tsl" -o "$work/$1.png" 2> "$work/$1.err" ||
         { echo "$1 failed:" >&2; cat "$work/$1.err" >&2; }
-    cat "$work/$1.time"
+    awk '{ printf "%s %s %.2f\n", $1, $2, $3 + $4 }' "$work/$1.time"
 }
 
 compare() {
     name=$1 body=$2
     set -- $(measure "$name-mono" "$mono_canvas" "$body") $(measure "$name-stereo" "$stereo_canvas" "$body")
-    awk -v n="$name" -v mt="$1" -v mm="$2" -v st="$3" -v sm="$4" 'BEGIN {
-        printf "%-22s mono %7.2f s %8.1f MB   stereo %7.2f s %8.1f MB   stereo/mono: time %.2f x, memory %.2f x\n",
-            n, mt, mm / 1024, st, sm / 1024, st / mt, sm / mm }'
+    awk -v n="$name" -v mt="$1" -v mm="$2" -v mc="$3" -v st="$4" -v sm="$5" -v sc="$6" 'BEGIN {
+        printf "%-20s mono %6.2f s (cpu %6.2f s) %7.1f MB   stereo %6.2f s (cpu %6.2f s) %7.1f MB\n", n, mt, mc, mm / 1024, st, sc, sm / 1024
+        printf "%-20s stereo/mono: wall time %.2f x, cpu time %.2f x, peak memory %.2f x\n", "", st / mt, sc / mc, sm / mm }'
 }
 
 compare "torus 600 x 1000" "$scene_torus

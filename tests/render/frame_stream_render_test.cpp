@@ -22,10 +22,13 @@ const char *const BusyStereoScript = "canvas 160 120 0 persp 30 1 100 10 0 0\n"
                                      "push\nscale 0.3 0.3 0.3\nmove -6 -3 1\ntext 0 0 1 Tesselin\npop\nfinish\n"
                                      "clear\nrotate 20 0 0 1\ndiffuse 0.2 0.7 0.9\ntorus 1 0 360 12 x 360 16 x\nfinish\n";
 
-render::RenderResult RenderWithFeed(const std::string &script, std::size_t feedBytes)
+// keepBytes 0: the record is dropped as the right eye is fed (as in a batch
+// run); otherwise it is kept whole for redrawing.
+render::RenderResult RenderWithFeed(const std::string &script, std::size_t feedBytes, std::size_t keepBytes = 0)
 {
     render::RenderOptions options;
     options.streamLimits.feedBytes = feedBytes;
+    options.streamLimits.keepBytes = keepBytes;
     auto run = render::RenderScript(script, options);
     EXPECT_EQ(run.status, 0) << run.AllMessages();
     return run;
@@ -35,9 +38,10 @@ TEST(FrameStream, RightEyeFedInPiecesMatchesTheLeftEye)
 {
     // 1 byte: the right eye is fed after every call, inside primitives and
     // inside display lists; 4 KB: every few dozen calls.
+    for (std::size_t keepBytes : {std::size_t(0), std::size_t(64) << 20})
     for (std::size_t feedBytes : {std::size_t(1), std::size_t(4096), std::size_t(64) << 20}) {
-        SCOPED_TRACE(feedBytes);
-        auto run = RenderWithFeed(BusyStereoScript, feedBytes);
+        SCOPED_TRACE(testing::Message() << "feed at " << feedBytes << ", keep " << keepBytes);
+        auto run = RenderWithFeed(BusyStereoScript, feedBytes, keepBytes);
         ASSERT_EQ(run.frames.size(), 2u);
         ASSERT_EQ(run.rightFrames.size(), 2u);
         for (std::size_t frame = 0; frame < 2; frame++) {
@@ -65,7 +69,9 @@ TEST(FrameStream, BigStereoFrameHoldsOnlyAFewMegabytes)
 {
     // About 20 MB of calls in one frame; the record never holds more than
     // twice the feeding point at once.
-    RenderSession session;
+    render::RenderOptions options;
+    options.streamLimits.keepBytes = 0;
+    RenderSession session(options);
     session.Command("canvas 200 150 0 persp 30 1 100 10 0.5 0");
     session.Command("clear 0 0 0");
     session.Command("torus 2 0 360 300 x 360 300 x");
@@ -86,6 +92,7 @@ TEST(FrameStream, RecordWithoutMemoryEndsTheLineWithAnErrorAndKeepsTheLeftEye)
     // the line that lost a call fails, the left eye goes on, the right eye
     // keeps the last frame it had in full, and the run does not abort.
     render::RenderOptions options;
+    options.streamLimits.keepBytes = 0;
     options.streamLimits.mostBytes = 64 << 10;
     RenderSession session(options);
     session.Command("canvas 160 120 0 persp 30 1 100 10 0 0");
