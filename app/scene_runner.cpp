@@ -78,6 +78,11 @@ SceneOutcome SceneRunner::Run(const Camera &camera)
 
 SceneOutcome SceneRunner::Turn(const Camera &camera)
 {
+    if (session_ && lastRunGood_) {
+        session_->SetCamera(camera);
+        if (session_->RedrawLastFrame())
+            return Collect(true);
+    }
     return Run(camera);
 }
 

@@ -106,6 +106,8 @@ TEST(SceneRunner, ATurnShowsWhatARunWithThatCameraShows)
                 EXPECT_EQ(turned.pictures->right->pixels, expected.right.pixels) << camera.azimuth;
             }
             EXPECT_NE(turned.pictures->window.pixels, first.pictures->window.pixels) << camera.azimuth;
+            // A frame this small is kept, so it is redrawn without running the script.
+            EXPECT_TRUE(turned.redrawn) << camera.azimuth;
         }
     }
 }
