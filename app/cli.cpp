@@ -1,4 +1,5 @@
 #include "app/cli.h"
+#include "app/pipe_lines.h"
 #include "app/session.h"
 #include "app/prompt_canvas.h"
 #include "app/viewer.h"
@@ -210,10 +211,9 @@ std::optional<std::string> NextLine(bool terminal)
             add_history(line.get());
         return std::string(line.get());
     }
-    std::string line;
-    if (!std::getline(std::cin, line))
-        return std::nullopt;
-    return line;
+    // While a pipe is quiet, the idle hook readline has at the keyboard
+    // (the canvas window's events) runs too.
+    return NextPipeLine(rl_event_hook ? std::function<void()>([] { rl_event_hook(); }) : nullptr);
 }
 
 // A line starting with '.': true when the window should close.
@@ -316,6 +316,8 @@ int RunCommandLine(int argc, char **argv)
         std::fprintf(stderr, "tesselin: %s\n", error.c_str());
         return 2;
     }
+    if (canvas)
+        canvas->AttachSession(*session);
     if (!arguments->run)
         return CommandWindow(*session);
     session->RunScript(*script, arguments->script);

@@ -1,4 +1,5 @@
 #include "app/prompt_canvas.h"
+#include "app/orbit.h"
 
 #include <readline/readline.h>
 
@@ -45,9 +46,31 @@ void PromptCanvas::Repaint(const Image &image, bool raise)
 
 void PromptCanvas::Poll()
 {
-    for (const WindowInput &input : window_->Events(0))
+    for (const WindowInput &input : window_->Events(0)) {
         if (input.kind == WindowInput::Kind::Close || (input.kind == WindowInput::Kind::Key && input.key == '\x1b'))
             window_->Hide();
+        else if (input.kind == WindowInput::Kind::Drag || input.kind == WindowInput::Kind::Wheel)
+            Turn(input);
+    }
+}
+
+void PromptCanvas::Turn(const WindowInput &input)
+{
+    if (!session_)
+        return;
+    CanvasHost &host = session_->Host();
+    Camera camera = host.GetCamera();
+    if (input.kind == WindowInput::Kind::Drag) {
+        camera = Dragged(camera, input.dx, input.dy);
+    } else {
+        auto projection = host.SceneProjection();
+        camera = Wheeled(camera, input.steps, projection ? projection->distance : 0);
+    }
+    // Without a kept frame the camera still holds for the next frame drawn.
+    session_->SetCamera(camera);
+    if (session_->RedrawLastFrame() && !window_->Hidden())
+        if (const Canvas *window = host.WindowCanvas())
+            window_->Show(window->Snapshot());
 }
 
 void PromptCanvas::AttachToLineEditor()

@@ -1,10 +1,12 @@
 // The canvas window beside the command window's prompt: it shows the canvas
-// window's image as commands change it. Closing it only hides it until the
-// plug-in next asks to show the canvas window.
+// window's image as commands change it, and dragging or the wheel in it turns
+// the camera and redraws the last finished frame. Closing it only hides it
+// until the plug-in next asks to show the canvas window.
 #ifndef TESSELIN_APP_PROMPT_CANVAS_H
 #define TESSELIN_APP_PROMPT_CANVAS_H
 
 #include "app/canvas_window.h"
+#include "app/session.h"
 
 #include <memory>
 
@@ -25,10 +27,15 @@ public:
     void Poll();
     // While attached, the line editor polls the window as it waits for keys.
     void AttachToLineEditor();
+    // The session whose camera the mouse turns; it must outlive the polling.
+    void AttachSession(Session &session) { session_ = &session; }
 
 private:
     explicit PromptCanvas(std::unique_ptr<CanvasWindow> window) : window_(std::move(window)) {}
+    void Turn(const WindowInput &input);
+
     std::unique_ptr<CanvasWindow> window_;
+    Session *session_ = nullptr;
 };
 
 } // namespace tesselin

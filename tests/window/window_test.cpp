@@ -319,6 +319,32 @@ TEST(Window, TheCommandWindowShowsEachCommandsEffect)
     EXPECT_EQ(window_test::Wait(started, 60), 0) << window_test::ReadText(started.errPath);
 }
 
+TEST(Window, DraggingInTheCommandWindowsCanvasTurnsTheLastFrame)
+{
+    std::string fifo = Scratch("typed");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    auto started = window_test::StartReading({}, fifo);
+    int typing = open(fifo.c_str(), O_WRONLY);
+    ASSERT_GE(typing, 0);
+    auto type = [&](const std::string &line) { ASSERT_EQ(write(typing, line.data(), line.size()), ssize_t(line.size())); };
+    std::string scene = "canvas 300 200 persp 30 1 100 12\nclear 1 1 1\nlight 0 0 1\ndiffuse 1 0 0\npush\n"
+                        "move -2 0 0\nsphere 12 16 smooth\npop\ndiffuse 0 1 0\ncube\nfinish\n";
+    type(scene + ".save " + Scratch("before.png") + "\n");
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Saved", 60)) << window_test::ReadText(started.errPath);
+    // 40 pixels right and 15 down: 20 degrees of azimuth towards -x, 7.5 up.
+    Xdotool("mousemove --window " + WindowOf(started) + " 150 100 mousedown 1");
+    for (int step = 0; step < 5; step++)
+        Xdotool("mousemove_relative -- 8 3 sleep 0.05");
+    Xdotool("mouseup 1 sleep 0.3");
+    type(".save " + Scratch("after.png") + "\n");
+    close(typing);
+    EXPECT_EQ(window_test::Wait(started, 60), 0) << window_test::ReadText(started.errPath);
+    std::string script = WriteScript("scene.tsl", scene), out = Scratch("run.png");
+    Image before = Load(Scratch("before.png")), after = Load(Scratch("after.png"));
+    EXPECT_GT(Differing(before, after, 8), 500) << "the drag turned nothing";
+    EXPECT_EQ(Differing(after, Written(script, {"--orbit", "-20,7.5", "-o", out}, out)), 0);
+}
+
 TEST(Window, NoWindowKeepsTheCommandWindowHeadless)
 {
     std::string fifo = Scratch("typed");
