@@ -408,7 +408,9 @@ void CanvasHost::UnexpectedEntry(int index)
 void CanvasHost::ReportBoundaryNotes()
 {
     gl::Notes &notes = gl::BoundaryNotes();
-    if (notes.unrepeatable && !warnedUnrepeatable_) {
+    // Only a right eye can differ; a canvas of one eye just cannot be redrawn.
+    Scene *scene = SelectedScene();
+    if (notes.unrepeatable && !warnedUnrepeatable_ && scene && scene->frames.Right()) {
         warnedUnrepeatable_ = true;
         events_.HostMessage(Severity::Warning, "the right eye may differ from the left: " +
                             std::string(gl::NameOf(*notes.unrepeatable)) + " cannot be repeated for it");
@@ -418,10 +420,15 @@ void CanvasHost::ReportBoundaryNotes()
         events_.HostMessage(Severity::Warning, "the plug-in called " + std::string(gl::NameOf(*notes.withoutContext)) +
                             " without a 3D canvas; such calls are ignored");
     }
-    if (notes.outOfMemory) {
+    if (notes.outOfMemory && (!scene || scene->frames.LostRightEye())) {
         // Every time: each such line has failed.
         events_.HostMessage(Severity::Error, "Out of memory recording " + std::string(gl::NameOf(*notes.outOfMemory)) +
                                                  " for the right eye; from this frame on only the left eye is drawn");
+    } else if (notes.outOfMemory && !warnedOutOfMemory_) {
+        // Only the record kept for redrawing went: nothing drawn is missing.
+        warnedOutOfMemory_ = true;
+        events_.HostMessage(Severity::Warning, "out of memory keeping the frames of this canvas for redrawing; "
+                                               "a turned view is drawn by running the script again");
     }
     notes.unrepeatable.reset();
     notes.withoutContext.reset();

@@ -147,7 +147,7 @@ private:
     HostTimes times_;
     Camera camera_;
     StreamLimits limits_;
-    bool warnedUnrepeatable_ = false, warnedWithoutContext_ = false;
+    bool warnedUnrepeatable_ = false, warnedWithoutContext_ = false, warnedOutOfMemory_ = false;
 };
 
 } // namespace tesselin

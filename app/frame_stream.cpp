@@ -162,6 +162,7 @@ void FrameStream::Note() noexcept
 void FrameStream::Lose() noexcept
 {
     Note();
+    lostRight_ = lostRight_ || Mirrors();
     lost_ = true;
     keeping_ = false;
     finished_ = 0;

@@ -97,8 +97,10 @@ public:
     // Ends a frame: the right eye catches up, so both eyes hold it. A right
     // eye that missed a call for want of memory is dropped here.
     void FinishFrame();
+    // Whether memory ran out while the right eye still had calls to come.
+    bool LostRightEye() const { return lostRight_; }
     // Whether the last finished frame can be redrawn.
-    bool CanRedraw() const { return keeping_ && finished_ > 0 && !lost_; }
+    bool CanRedraw() const { return keeping_ && finished_ > 0 && !lost_ && !unrepeatable_; }
     // Redraws the last finished frame seen by camera into left and, when
     // this canvas has a right eye, right (new targets, in the state a new
     // context starts in); read takes the frame from them. The new targets
@@ -125,6 +127,7 @@ private:
     void Note() noexcept;
     void StreamFull() noexcept override;
     void StreamLost() noexcept override;
+    void CallUnrepeatable() noexcept override { unrepeatable_ = true; }
 
     const RealGl &gl_;
     HostTimes &times_;
@@ -140,6 +143,8 @@ private:
     bool mirrored_ = true;       // the right eye can still be made identical
     bool begun_ = false;         // a view was begun
     bool lost_ = false;          // a call could not be recorded: the right eye is behind
+    bool unrepeatable_ = false;  // a call is in the record only in part
+    bool lostRight_ = false;     // lost_ happened while the right eye was fed
 };
 
 } // namespace tesselin

@@ -58,6 +58,9 @@ public:
     virtual void StreamFull() noexcept = 0;
     // The stream could not grow; recording has stopped and the call is not in it.
     virtual void StreamLost() noexcept = 0;
+    // A call was made that the stream cannot hold whole, so replaying it
+    // would not repeat it exactly.
+    virtual void CallUnrepeatable() noexcept = 0;
 
 protected:
     ~Recorder() = default;

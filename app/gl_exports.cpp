@@ -65,14 +65,21 @@ namespace exports {
 
 using namespace encoding;
 
+void NoteUnrepeatable(Fn fn)
+{
+    if (!TheNotes.unrepeatable)
+        TheNotes.unrepeatable = fn;
+    if (StreamRecorder)
+        StreamRecorder->CallUnrepeatable();
+}
+
 template <Fn F, typename P, typename... A> void Record(const A &...a)
 {
     switch (Encode<F, P>(*Stream, a...)) {
     case Encoded::Whole:
         break;
     case Encoded::Partial:
-        if (!TheNotes.unrepeatable)
-            TheNotes.unrepeatable = F;
+        NoteUnrepeatable(F);
         break;
     case Encoded::NoMemory:
         if (!TheNotes.outOfMemory)
@@ -120,8 +127,8 @@ template <Fn F, typename P, typename... A> ResultOf<P> CallALONE(A... a)
 {
     if (!Current) [[unlikely]]
         return DropWithoutContext<F, P>();
-    if (Stream && !TheNotes.unrepeatable)
-        TheNotes.unrepeatable = F;
+    if (Stream)
+        NoteUnrepeatable(F);
     if constexpr (F == Fn::glDrawArrays || F == Fn::glDrawElements || F == Fn::glDrawRangeElements ||
                   F == Fn::glArrayElement)
         TheNotes.drawn = true;

@@ -30,6 +30,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -262,6 +263,15 @@ void StereoAgainstMono(int frames, int bands)
     std::printf("   display list, compile+execute+call  %7.1f ms   %.2f x mono (no state save/restore)\n", l, l / m);
 }
 
+// CPU time of this process, all its threads, user and system.
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 // Redraws of the last frame from its record with the camera turned a little
 // each time, as a window orbiting the scene does; median of redraws.
 void RedrawScene(const char *name, const std::string &script, int redraws)
@@ -280,6 +290,7 @@ void RedrawScene(const char *name, const std::string &script, int redraws)
     double scriptMs = Seconds(start) * 1000;
     std::vector<double> times;
     const tesselin::HostTimes before = session->Host().Times();
+    const double cpuBefore = CpuSeconds();
     for (int i = 0; i <= redraws; i++) {
         tesselin::Camera camera;
         camera.azimuth = 5.0 * i;
@@ -298,8 +309,10 @@ void RedrawScene(const char *name, const std::string &script, int redraws)
     double n = redraws + 1;
     std::printf("   %-34s %7.1f ms   %5.1f frames/s   (running the script: %.0f ms; record %.1f MB)\n", name, ms,
                 1000 / ms, scriptMs, after.heldStream / 1048576.0);
-    std::printf("   %-34s contexts %.1f ms, drawing finished and read back %.1f ms on average\n", "",
-                (after.contexts - before.contexts) * 1000 / n, (after.readBack - before.readBack) * 1000 / n);
+    std::printf("   %-34s contexts %.1f ms, drawing finished and read back %.1f ms, CPU time (all threads) %.1f ms, "
+                "on average\n",
+                "", (after.contexts - before.contexts) * 1000 / n, (after.readBack - before.readBack) * 1000 / n,
+                (CpuSeconds() - cpuBefore) * 1000 / n);
 }
 
 void RedrawSpeed(int redraws)

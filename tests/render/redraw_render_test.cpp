@@ -4,6 +4,7 @@
 #include "tests/render/render_harness.h"
 #include "app/script.h"
 
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -160,6 +161,52 @@ TEST(Redraw, NothingToRedrawSaysSoAndChangesNothing)
         }
         auto run = session.Finish();
         EXPECT_EQ(run.status, 0) << run.AllMessages();
+    }
+}
+
+TEST(Redraw, ARecordThatCannotRepeatTheFrameIsNotRedrawnAndOneEyeIsNotWarnedOf)
+{
+    // A vertex array is drawn without being kept; memory for the record runs
+    // out. With one eye nothing drawn is wrong: only the redraw goes, and
+    // running out of memory for it is a warning, not a failure.
+    struct Case {
+        const char *name;
+        bool stereo;
+        std::size_t mostBytes;
+        bool vertexArray;
+        const char *says;
+    } cases[] = {
+        {"vertex array", false, std::size_t(1) << 30, true, nullptr},
+        {"no memory", false, 4 << 10, false, "Warning: out of memory keeping the frames of this canvas for redrawing"},
+        // A right eye does differ: that is said.
+        {"vertex array in stereo", true, std::size_t(1) << 30, true,
+         "Warning: the right eye may differ from the left: glVertexPointer cannot be repeated for it"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        render::RenderOptions options;
+        options.streamLimits.mostBytes = c.mostBytes;
+        RenderSession session(options);
+        RunLines(session, std::string(c.stereo ? "canvas 160 120 0 persp 30 1 100 10 0.6 0\n"
+                                               : "canvas 160 120 persp 30 1 100 10\n") +
+                              Lit);
+        if (c.vertexArray) {
+            const GLfloat corners[] = {-1, -1, 0, 1, -1, 0, 0, 1, 0};
+            glEnableClientState(GL_VERTEX_ARRAY);
+            glVertexPointer(3, GL_FLOAT, 0, corners);
+            glDrawArrays(GL_TRIANGLES, 0, 3);
+            glDisableClientState(GL_VERTEX_ARRAY);
+        }
+        RunLines(session, Solids + "finish\n");
+        EXPECT_FALSE(session.Session().RedrawLastFrame());
+        auto run = session.Finish();
+        EXPECT_EQ(run.status, 0) << run.AllMessages();
+        if (!c.stereo) {
+            EXPECT_FALSE(run.Said("right eye")) << run.AllMessages();
+        }
+        if (c.says) {
+            EXPECT_TRUE(run.Said(c.says)) << run.AllMessages();
+        }
     }
 }
 
