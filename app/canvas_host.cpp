@@ -114,6 +114,14 @@ bool CanvasHost::FrameUnfinished() const
     return scene && scene->viewSet && gl::BoundaryNotes().drawn;
 }
 
+std::optional<Projection> CanvasHost::SceneProjection() const
+{
+    Scene *scene = SelectedScene();
+    if (!scene || !scene->viewSet)
+        return std::nullopt;
+    return scene->projection;
+}
+
 Canvas *CanvasHost::Find(const CanvasRecord *record)
 {
     for (auto &canvas : canvases_)
@@ -151,6 +159,7 @@ int CanvasHost::ShowCanvasWindow()
 {
     if (selected_)
         window_ = selected_;
+    events_.CanvasWindowChanged(true);
     return 0;
 }
 
@@ -279,6 +288,7 @@ int CanvasHost::RefreshCanvas(int, int what)
     // -1 follows drawing: an earlier anaglyph's left eye is out of date.
     if (what != 0)
         leftEye_.reset();
+    events_.CanvasWindowChanged(false);
     return 0;
 }
 
@@ -391,6 +401,7 @@ int CanvasHost::FinishModel()
     framesFinished_++;
     ReportBoundaryNotes();
     events_.FrameFinished(*selected_, right);
+    events_.CanvasWindowChanged(false);
     return 0;
 }
 

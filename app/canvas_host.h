@@ -34,6 +34,9 @@ public:
     virtual void CopyRequested(const Image &image) = 0;
     // The plug-in composed an anaglyph in the canvas window with these colours.
     virtual void AnaglyphMade(COLORREF, COLORREF) {}
+    // The canvas window's image changed (raise: the plug-in asked to show
+    // the window) and a live view should repaint.
+    virtual void CanvasWindowChanged(bool raise) { (void)raise; }
 };
 
 // The 3D side of a canvas selected for modelling.
@@ -83,6 +86,8 @@ public:
     bool TakeOutOfMemory() { return std::exchange(outOfMemory_, false); }
     // A 3D frame was drawn into and not finished.
     bool FrameUnfinished() const;
+    // The projection of the selected 3D canvas once its view is set up.
+    std::optional<Projection> SceneProjection() const;
     int FramesFinished() const { return framesFinished_; }
     std::size_t CanvasCount() const { return canvases_.size(); }
     const HostTimes &Times() const { return times_; }

@@ -6,7 +6,10 @@
 #include "app/keyboard_lines.h"
 #include "app/line_reader.h"
 #include "app/session.h"
+#include "app/prompt_canvas.h"
+#include "app/viewer.h"
 
+#include <readline/readline.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -40,7 +43,12 @@ Usage:
                                              tesselin.png for standard input)
   tesselin check SCRIPT                      read a script without running it
                                              and report what would go wrong
-  tesselin [--module PATH]                   type commands in the command window
+  tesselin view SCRIPT [options]             show the script's picture in a window
+                                             that follows the file (view --help)
+  tesselin [--module PATH] [--no-window]     type commands in the command window
+                                             (with a display, the canvas window
+                                             opens beside it; --no-window keeps
+                                             it headless)
   tesselin --help                            show this text
 
 A script is a text file with one command per line, for example:
@@ -138,6 +146,7 @@ struct Arguments {
     std::optional<StereoLayout> layout;
     std::string animation;
     double fps = DefaultFps;
+    bool noWindow = false;
     Camera camera;
 };
 
@@ -200,6 +209,8 @@ std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string
         } else if (arguments.run && option == "--side-by-side") {
             if (!takeValue(arguments.outputs.sideBySide))
                 return std::nullopt;
+        } else if (!arguments.run && option == "--no-window" && !inlineValue) {
+            arguments.noWindow = true;
         } else if (arguments.run && option == "--timing" && !inlineValue) {
             arguments.timing = true;
         } else if (option == "--orbit" || option == "--distance") {
@@ -363,6 +374,10 @@ int CommandWindow(Session &session)
                      session.DisplayName().c_str(), session.Device().Renderer().c_str());
     }
     LineReader piped(STDIN_FILENO);
+    // While a pipe is quiet, the idle hook the line editor has at the
+    // keyboard (the canvas window's events) runs too.
+    if (!terminal && rl_event_hook)
+        piped.SetIdle([] { rl_event_hook(); });
     bool interrupted = false;
     int number = 0;
     for (;;) {
@@ -468,6 +483,8 @@ int RunCommandLine(int argc, char **argv)
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (!args.empty() && args[0] == "view")
+        return RunView({args.begin() + 1, args.end()});
     std::string error;
     auto arguments = Parse(args, error);
     if (!arguments) {
@@ -506,6 +523,14 @@ int RunCommandLine(int argc, char **argv)
     options.look = {arguments->anaglyph, arguments->swapEyes, arguments->layout};
     options.animation = arguments->animation;
     options.fps = arguments->fps;
+    // The canvas window beside the prompt, when there is a display.
+    std::unique_ptr<PromptCanvas> canvas;
+    if (!arguments->run && !arguments->noWindow)
+        canvas = PromptCanvas::Open();
+    if (canvas) {
+        options.onCanvasWindow = [&canvas](const Image &image, bool raise) { canvas->Repaint(image, raise); };
+        canvas->AttachToLineEditor();
+    }
     options.camera = arguments->camera;
     // A batch run never redraws a frame, so it keeps no record for that.
     if (arguments->run)
@@ -517,6 +542,8 @@ int RunCommandLine(int argc, char **argv)
             std::fprintf(stderr, "tesselin: %s\n", error.c_str());
             return 2;
         }
+        if (canvas)
+            canvas->AttachSession(*session);
         return arguments->run ? RunScript(*session, *script, *arguments, defaultOutput, sink) : CommandWindow(*session);
     } catch (const std::bad_alloc &) {
         // Every line and image reports its own; this is the last resort.

@@ -66,7 +66,13 @@ std::optional<std::string> KeyboardLines::Next()
     rl_callback_handler_install(prompt_.c_str(), OnLine);
     while (!LineDone) {
         pollfd input{STDIN_FILENO, POLLIN, 0};
-        int ready = poll(&input, 1, -1);
+        // A live canvas window (rl_event_hook) is looked after while the
+        // keyboard is quiet.
+        int ready = poll(&input, 1, rl_event_hook ? 100 : -1);
+        if (ready == 0) {
+            rl_event_hook();
+            continue;
+        }
         // The interrupt may have come while poll waited or just before: either
         // way the keys typed after it belong to a fresh line.
         if (TakeInterrupt())

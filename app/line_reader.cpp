@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -70,6 +71,13 @@ bool LineReader::Fill()
         // An interrupt is for the caller to act on before more is read.
         if (InterruptPending())
             return false;
+        if (idle_) {
+            pollfd input{fd_, POLLIN, 0};
+            if (poll(&input, 1, 100) == 0) {
+                idle_();
+                continue;
+            }
+        }
         ssize_t n = read(fd_, buffer_.data(), buffer_.size());
         if (n > 0) {
             start_ = 0;

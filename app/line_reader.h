@@ -5,6 +5,7 @@
 #ifndef TESSELIN_APP_LINE_READER_H
 #define TESSELIN_APP_LINE_READER_H
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -50,6 +51,9 @@ public:
 
     std::optional<std::string_view> Next() override;
     std::string Error() const override { return error_; }
+    // While nothing arrives, idle runs about ten times a second (a live
+    // canvas window looks after its events so).
+    void SetIdle(std::function<void()> idle) { idle_ = std::move(idle); }
 
 private:
     LineReader(int fd, bool owned);
@@ -64,6 +68,7 @@ private:
     bool carried_ = false; // line_ holds the start of a line
     bool ended_ = false;
     std::string error_;
+    std::function<void()> idle_;
 };
 
 } // namespace tesselin

@@ -374,6 +374,14 @@ void Session::FrameFinished(const Canvas &left, const Canvas *right)
     }
 }
 
+void Session::CanvasWindowChanged(bool raise)
+{
+    if (!options_.onCanvasWindow)
+        return;
+    if (const Canvas *window = host_->WindowCanvas())
+        options_.onCanvasWindow(window->Snapshot(), raise);
+}
+
 void Session::CopyRequested(const Image &image)
 {
     std::string error;

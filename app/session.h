@@ -53,6 +53,9 @@ struct SessionOptions {
     // Every finished frame into this .gif, .webp or .mp4; empty for none.
     std::string animation;
     double fps = DefaultFps;
+    // Called with the canvas window's image whenever it changes (raise: the
+    // plug-in asked to show the window), for a live view.
+    std::function<void(const Image &window, bool raise)> onCanvasWindow;
     // The host's camera, turned round the origin; by default the script's view.
     Camera camera;
     // How much the record of the OpenGL calls may hold.
@@ -137,6 +140,7 @@ private:
     // Whether the options ask for the canvas window to be composed anew.
     bool ComposesWindow() const;
     bool FlushFrame();
+    void CanvasWindowChanged(bool raise) override;
 
     SessionOptions options_;
     MessageSink &sink_;

@@ -8,7 +8,7 @@ packages=(
   libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libfreetype-dev fonts-dejavu-core
   libpng-dev zlib1g-dev libturbojpeg0-dev libstb-dev libgif-dev
-  libreadline-dev
+  libreadline-dev libsdl2-dev
   libimagequant-dev libwebp-dev
   libgtest-dev libgmock-dev
 )

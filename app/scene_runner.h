@@ -1,0 +1,54 @@
+// The live window's source of pictures: runs a script in a fresh session (as
+// tesselin run does, so both give the same pixels) and shows it again from
+// another camera, redrawing the last frame where the host kept it.
+#ifndef TESSELIN_APP_SCENE_RUNNER_H
+#define TESSELIN_APP_SCENE_RUNNER_H
+
+#include "app/camera.h"
+#include "app/session.h"
+#include "app/view_picture.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tesselin {
+
+// What one run or redraw gave.
+struct SceneOutcome {
+    std::optional<RunPictures> pictures; // none when the run failed
+    std::string problem;                 // why there are none: the first error
+    bool startFault = false;             // the host could not start (no OpenGL, no module)
+    bool redrawn = false;                // from the kept frame, without running the script
+};
+
+class SceneRunner {
+public:
+    // Messages go to sink; script is read anew for every run.
+    SceneRunner(std::string script, std::string modulePath, MessageSink &sink);
+    ~SceneRunner();
+    SceneRunner(const SceneRunner &) = delete;
+    SceneRunner &operator=(const SceneRunner &) = delete;
+
+    // Runs the script from the start with camera.
+    SceneOutcome Run(const Camera &camera);
+    // The last good run's scene from camera: its last frame redrawn when the
+    // host kept it, else the script run again.
+    SceneOutcome Turn(const Camera &camera);
+    // Where the last good run put its camera; 0 before a 3D view.
+    double ScriptDistance() const { return scriptDistance_; }
+
+private:
+    class Sink;
+    SceneOutcome Collect(bool redrawn);
+
+    std::string script_, modulePath_;
+    std::unique_ptr<Sink> sink_;
+    std::unique_ptr<Session> session_;
+    bool lastRunGood_ = false;
+    double scriptDistance_ = 0;
+};
+
+} // namespace tesselin
+
+#endif

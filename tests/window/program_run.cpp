@@ -1,0 +1,114 @@
+#include "tests/window/program_run.h"
+#include "tests/render/render_harness.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace window_test {
+
+namespace {
+
+int Counter = 0;
+
+Started Launch(const std::vector<std::string> &args, const std::string &in, const std::vector<std::string> &unset,
+               const std::vector<std::string> &set)
+{
+    std::string directory = render::ScratchDirectory();
+    Started started{-1, directory + "/stderr-" + std::to_string(++Counter) + ".txt"};
+    std::vector<std::string> argv = {render::ProgramPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> environment = set;
+    started.pid = fork();
+    if (started.pid == 0) {
+        // Files the program saves on its own land among the test's.
+        if (chdir(directory.c_str()) != 0)
+            _exit(126);
+        for (const std::string &name : unset)
+            unsetenv(name.c_str());
+        for (std::string &entry : environment)
+            putenv(entry.data());
+        int fdIn = open(in.c_str(), O_RDONLY);
+        int fdOut = open("/dev/null", O_WRONLY);
+        int fdErr = open(started.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fdIn, 0);
+        dup2(fdOut, 1);
+        dup2(fdErr, 2);
+        std::vector<char *> pointers;
+        for (auto &arg : argv)
+            pointers.push_back(arg.data());
+        pointers.push_back(nullptr);
+        execv(pointers[0], pointers.data());
+        _exit(127);
+    }
+    return started;
+}
+
+} // namespace
+
+Started Start(const std::vector<std::string> &args, const std::string &input, const std::vector<std::string> &unset,
+              const std::vector<std::string> &set)
+{
+    std::string in = render::ScratchDirectory() + "/stdin-" + std::to_string(Counter + 1) + ".txt";
+    std::ofstream(in, std::ios::binary) << input;
+    return Launch(args, in, unset, set);
+}
+
+Started StartReading(const std::vector<std::string> &args, const std::string &inputPath)
+{
+    return Launch(args, inputPath, {}, {});
+}
+
+int Wait(const Started &started, double seconds)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    int status = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        pid_t done = waitpid(started.pid, &status, WNOHANG);
+        if (done == started.pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (done < 0)
+            return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(started.pid, SIGKILL);
+    waitpid(started.pid, &status, 0);
+    return -1;
+}
+
+bool WaitForMessage(const Started &started, const std::string &fragment, double seconds)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (ReadText(started.errPath).find(fragment) != std::string::npos)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+std::string ReadText(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+void SaveByRename(const std::string &path, const std::string &text)
+{
+    std::string temporary = path + ".saving";
+    std::ofstream(temporary, std::ios::binary) << text;
+    std::filesystem::rename(temporary, path);
+}
+
+} // namespace window_test

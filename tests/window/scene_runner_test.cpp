@@ -1,0 +1,127 @@
+// The live window's source of pictures, on the real module and Mesa without a
+// display: a run gives what tesselin run gives, a failed run says why, and a
+// turn gives what a run with that camera gives.
+#include "app/scene_runner.h"
+#include "tests/render/render_harness.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+struct Collected final : tesselin::MessageSink {
+    void Line(const std::string &text) override { lines.push_back(text); }
+    std::vector<std::string> lines;
+};
+
+std::string WriteScript(const std::string &name, const std::string &text)
+{
+    std::string path = render::ScratchDirectory() + "/" + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+const char *Mono = "canvas 160 120 persp 30 1 100 12\nclear 1 1 1\nlight 0 0 1\ndiffuse 1 0 0\n"
+                   "push\nmove -2 0 0\nsphere 12 16 smooth\npop\ndiffuse 0 1 0\ncube\nfinish\n";
+const char *Stereo = "canvas 160 120 0 persp 30 1 100 12 0.8 0\nclear 1 1 1\nlight 0 0 1\ndiffuse 1 1 0\n"
+                     "move 0 0 2\ncube\nfinish\nanaglyph 1 0 0 0 1 1\n";
+
+TEST(SceneRunner, ARunShowsWhatTheScriptDrawsAndKnowsItsDistance)
+{
+    for (const char *text : {Mono, Stereo}) {
+        // Rendered first: one host at a time.
+        auto expected = render::RenderScript(text);
+        Collected sink;
+        tesselin::SceneRunner runner(WriteScript("scene.tsl", text), render::ModulePath(), sink);
+        auto outcome = runner.Run({});
+        ASSERT_TRUE(outcome.pictures) << outcome.problem;
+        EXPECT_EQ(outcome.pictures->window.pixels, expected.window.pixels);
+        EXPECT_EQ(outcome.pictures->right.has_value(), !expected.right.Empty());
+        if (outcome.pictures->right) {
+            EXPECT_EQ(outcome.pictures->right->pixels, expected.right.pixels);
+            // The left eye before the anaglyph, as side by side shows it.
+            ASSERT_TRUE(outcome.pictures->left);
+            EXPECT_NE(outcome.pictures->left->pixels, outcome.pictures->window.pixels);
+        }
+        EXPECT_EQ(runner.ScriptDistance(), 12);
+        EXPECT_TRUE(outcome.problem.empty());
+        EXPECT_FALSE(outcome.startFault);
+    }
+}
+
+TEST(SceneRunner, AFailedRunHasNoPictureAndSaysWhy)
+{
+    struct Case {
+        const char *name;
+        std::string script; // empty: no file
+        const char *problem;
+    };
+    const Case cases[] = {
+        {"an error", "canvas 100 80 persp 30 1 100 10\nclear 1 0 0\nnonsense\nfinish\n", "scene.tsl:3: Error! "},
+        {"the script is gone", "", "cannot read the script"},
+    };
+    for (const Case &c : cases) {
+        Collected sink;
+        std::string path = c.script.empty() ? render::ScratchDirectory() + "/missing.tsl"
+                                            : WriteScript("scene.tsl", c.script);
+        tesselin::SceneRunner runner(path, render::ModulePath(), sink);
+        auto outcome = runner.Run({});
+        EXPECT_FALSE(outcome.pictures) << c.name;
+        EXPECT_NE(outcome.problem.find(c.problem), std::string::npos) << c.name << ": " << outcome.problem;
+        EXPECT_FALSE(outcome.startFault) << c.name;
+        // The message also went to the sink.
+        ASSERT_FALSE(sink.lines.empty()) << c.name;
+    }
+    Collected sink;
+    tesselin::SceneRunner runner(WriteScript("scene.tsl", Mono), "/no/such/module.so", sink);
+    auto outcome = runner.Run({});
+    EXPECT_FALSE(outcome.pictures);
+    EXPECT_TRUE(outcome.startFault);
+}
+
+TEST(SceneRunner, ATurnShowsWhatARunWithThatCameraShows)
+{
+    const tesselin::Camera cameras[] = {{180, 0, {}}, {35, 20, {}}, {-60, -15, 9.0}};
+    for (const char *text : {Mono, Stereo}) {
+        // Rendered first: one host at a time.
+        std::vector<render::RenderResult> runs;
+        for (const tesselin::Camera &camera : cameras) {
+            render::RenderOptions options;
+            options.camera = camera;
+            runs.push_back(render::RenderScript(text, options));
+        }
+        Collected sink;
+        tesselin::SceneRunner runner(WriteScript("scene.tsl", text), render::ModulePath(), sink);
+        auto first = runner.Run({});
+        ASSERT_TRUE(first.pictures);
+        for (std::size_t i = 0; i < runs.size(); i++) {
+            const tesselin::Camera &camera = cameras[i];
+            const render::RenderResult &expected = runs[i];
+            auto turned = runner.Turn(camera);
+            ASSERT_TRUE(turned.pictures) << turned.problem;
+            EXPECT_EQ(turned.pictures->window.pixels, expected.window.pixels) << camera.azimuth;
+            if (!expected.right.Empty()) {
+                ASSERT_TRUE(turned.pictures->right);
+                EXPECT_EQ(turned.pictures->right->pixels, expected.right.pixels) << camera.azimuth;
+            }
+            EXPECT_NE(turned.pictures->window.pixels, first.pictures->window.pixels) << camera.azimuth;
+            // A frame this small is kept, so it is redrawn without running the script.
+            EXPECT_TRUE(turned.redrawn) << camera.azimuth;
+        }
+    }
+}
+
+TEST(SceneRunner, ATurnAfterAFailedRunRunsTheScriptAgain)
+{
+    Collected sink;
+    std::string path = WriteScript("scene.tsl", "canvas 100 80 persp 30 1 100 10\nbogus\n");
+    tesselin::SceneRunner runner(path, render::ModulePath(), sink);
+    EXPECT_FALSE(runner.Run({}).pictures);
+    WriteScript("scene.tsl", Mono);
+    auto turned = runner.Turn({90, 0, {}});
+    ASSERT_TRUE(turned.pictures) << turned.problem;
+    EXPECT_FALSE(turned.redrawn);
+}
+
+} // namespace

@@ -1,0 +1,363 @@
+// The live window on a display (Xvfb in CI): what it shows equals what
+// tesselin run writes, it follows the script file, and it turns the scene.
+// Every test here needs a display and fails without one.
+#include "tests/render/render_harness.h"
+#include "tests/window/program_run.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using render::Image;
+
+std::string Example(const char *name) { return std::string(TESSELIN_SOURCE_DIR) + "/examples/" + name; }
+
+std::string Scratch(const std::string &name) { return render::ScratchDirectory() + "/" + name; }
+
+std::string WriteScript(const std::string &name, const std::string &text)
+{
+    std::string path = Scratch(name);
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+// Runs tesselin view to its end; the exit status, -1 if it had to be stopped.
+int View(const std::vector<std::string> &args, std::string *err = nullptr)
+{
+    std::vector<std::string> argv = {"view"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    auto started = window_test::Start(argv);
+    int status = window_test::Wait(started, 90);
+    if (err)
+        *err = window_test::ReadText(started.errPath);
+    return status;
+}
+
+// What tesselin run writes with these options.
+Image Written(const std::string &script, std::vector<std::string> options, const std::string &out)
+{
+    std::vector<std::string> argv = {"run", script};
+    argv.insert(argv.end(), options.begin(), options.end());
+    auto result = render::RunTesselin(argv);
+    EXPECT_EQ(result.status, 0) << result.err;
+    auto image = render::LoadPng(out);
+    EXPECT_TRUE(image) << out;
+    return image ? *image : Image();
+}
+
+// Pixels that differ by more than tolerance in some channel.
+long Differing(const Image &a, const Image &b, int tolerance = 0)
+{
+    if (a.width != b.width || a.height != b.height)
+        return long(a.pixels.size() + b.pixels.size());
+    long count = 0;
+    for (std::size_t i = 0; i < a.pixels.size(); i++)
+        count += !render::Near(a.pixels[i], b.pixels[i], tolerance);
+    return count;
+}
+
+Image Load(const std::string &path)
+{
+    auto image = render::LoadPng(path);
+    EXPECT_TRUE(image) << path << " was not written";
+    return image ? *image : Image();
+}
+
+TEST(Window, ADisplayIsThere)
+{
+    const char *display = std::getenv("DISPLAY");
+    ASSERT_TRUE(display && *display) << "the window tests need a display (run them under xvfb-run)";
+}
+
+TEST(Window, ScreenshotShowsExactlyWhatRunWrites)
+{
+    struct Case {
+        const char *script;
+        const char *mode;       // the view's mode
+        const char *runOption;  // the option of run that writes the same picture
+    };
+    const Case cases[] = {
+        {"demo.tsl", "window", "-o"},
+        {"stereo_ring.tsl", "window", "-o"}, // the script's own anaglyph
+        {"stereo_ring.tsl", "right", "--right"},
+        {"stereo_ring.tsl", "side-by-side", "--side-by-side"},
+    };
+    for (const Case &c : cases) {
+        std::string name = std::string(c.script) + "-" + c.mode;
+        std::string shot = Scratch(name + "-view.png"), out = Scratch(name + "-run.png");
+        std::string err;
+        ASSERT_EQ(View({Example(c.script), "--mode", c.mode, "--screenshot", shot}, &err), 0) << name << ": " << err;
+        Image shown = Load(shot);
+        Image written = Written(Example(c.script), {c.runOption, out}, out);
+        ASSERT_FALSE(written.Empty()) << name;
+        EXPECT_EQ(shown.width, written.width) << name;
+        EXPECT_EQ(shown.height, written.height) << name;
+        EXPECT_EQ(Differing(shown, written), 0) << name;
+    }
+}
+
+TEST(Window, TheAnaglyphKeyShowsRedCyanForAPairWithoutOne)
+{
+    // A white ball on black in front of the zero-parallax plane: the eyes see
+    // it apart, so red and cyan fringes appear on opposite sides.
+    std::string script = WriteScript("pair.tsl", "canvas 200 150 0 persp 30 1 100 10 1 0\n"
+                                                 "clear 0 0 0\nlight 0 0 1\ndiffuse 1 1 1\n"
+                                                 "move 0 0 3\nscale 0.8 0.8 0.8\nsphere 16 24 smooth\nfinish\n");
+    std::string shot = Scratch("pair-anaglyph.png");
+    std::string err;
+    ASSERT_EQ(View({script, "--mode", "anaglyph", "--screenshot", shot}, &err), 0) << err;
+    Image shown = Load(shot);
+    auto red = render::FindNear(shown, render::Rgb(255, 0, 0), 80);
+    auto cyan = render::FindNear(shown, render::Rgb(0, 255, 255), 80);
+    ASSERT_GT(red.count, 20);
+    ASSERT_GT(cyan.count, 20);
+    // Crossed disparity: the left eye's picture lies to the right.
+    EXPECT_GT(red.x, cyan.x);
+}
+
+TEST(Window, ASavedChangeShowsInTheNextPicture)
+{
+    std::string script = WriteScript("watched.tsl", "canvas 160 120 persp 30 1 100 10\nclear 1 0 0\nfinish\n");
+    std::string shot = Scratch("watched.png");
+    auto started = window_test::Start({"view", script, "--screenshot", shot, "--reloads", "1"});
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Watching", 60)) << window_test::ReadText(started.errPath);
+    std::string changed = "canvas 160 120 persp 30 1 100 10\nclear 0 0 1\nlight 0 0 1\ndiffuse 1 1 0\n"
+                          "sphere 12 16 smooth\nfinish\n";
+    window_test::SaveByRename(script, changed);
+    ASSERT_EQ(window_test::Wait(started, 60), 0) << window_test::ReadText(started.errPath);
+    Image shown = Load(shot);
+    std::string out = Scratch("changed-run.png");
+    Image written = Written(script, {"-o", out}, out);
+    EXPECT_EQ(Differing(shown, written), 0);
+    EXPECT_EQ(render::CountNear(shown, render::Rgb(255, 0, 0), 2), 0) << "the first picture is still shown";
+}
+
+TEST(Window, AFailedRunKeepsTheLastGoodPictureAndSaysWhy)
+{
+    std::string good = "canvas 160 120 persp 30 1 100 10\nclear 0 1 0\nfinish\n";
+    std::string script = WriteScript("broken.tsl", good);
+    std::string shot = Scratch("broken.png");
+    auto started = window_test::Start({"view", script, "--screenshot", shot, "--reloads", "1"});
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Watching", 60)) << window_test::ReadText(started.errPath);
+    window_test::SaveByRename(script, "canvas 160 120 persp 30 1 100 10\nclear 1 0 0\nnonsense 1 2\nfinish\n");
+    // The run failed: exit status 1, and the message names the line.
+    EXPECT_EQ(window_test::Wait(started, 60), 1);
+    std::string err = window_test::ReadText(started.errPath);
+    EXPECT_NE(err.find(script + ":3: Error! "), std::string::npos) << err;
+    Image shown = Load(shot);
+    EXPECT_EQ(render::CountNear(shown, render::Rgb(0, 255, 0), 2), 160 * 120) << "the good picture stays";
+}
+
+TEST(Window, ATurnedViewEqualsRunWithTheSameOrbit)
+{
+    struct Case {
+        const char *script;
+        const char *angles;
+    };
+    const Case cases[] = {{"demo.tsl", "35,20"}, {"demo.tsl", "-120,-30"}, {"stereo_ring.tsl", "25,40"}};
+    for (const Case &c : cases) {
+        std::string name = std::string(c.script) + "@" + c.angles;
+        std::string shot = Scratch(name + "-view.png"), out = Scratch(name + "-run.png"),
+                    straight = Scratch(name + "-straight.png");
+        std::string err;
+        ASSERT_EQ(View({Example(c.script), "--screenshot", shot, "--turn", c.angles}, &err), 0) << name << err;
+        Image turned = Load(shot);
+        EXPECT_EQ(Differing(turned, Written(Example(c.script), {"--orbit", c.angles, "-o", out}, out)), 0) << name;
+        // And the turn did turn the scene.
+        EXPECT_GT(Differing(turned, Written(Example(c.script), {"-o", straight}, straight), 8), 1000) << name;
+    }
+}
+
+TEST(Window, TurnedHalfwayRoundTheSceneIsSeenFromBehind)
+{
+    // A red ball on the left at x = -2 and a green one at the origin.
+    std::string script = WriteScript("behind.tsl", "canvas 300 200 persp 30 1 100 12\nclear 1 1 1\nlight 0 0 1\n"
+                                                   "ambient 1 1 1\ndiffuse 1 0 0\npush\nmove -2 0 0\n"
+                                                   "sphere 12 16 smooth\npop\ndiffuse 0 1 0\n"
+                                                   "sphere 12 16 smooth\nfinish\n");
+    auto redX = [](const Image &image) { return render::FindNear(image, render::Rgb(255, 0, 0), 90).x; };
+    auto greenX = [](const Image &image) { return render::FindNear(image, render::Rgb(0, 255, 0), 90).x; };
+    std::string front = Scratch("front.png"), behind = Scratch("behind-view.png"), out = Scratch("behind-run.png");
+    ASSERT_EQ(View({script, "--screenshot", front}), 0);
+    ASSERT_EQ(View({script, "--screenshot", behind, "--turn", "180,0"}), 0);
+    Image seenFront = Load(front), seenBehind = Load(behind);
+    Image runBehind = Written(script, {"--orbit", "180,0", "-o", out}, out);
+    EXPECT_LT(redX(seenFront), 150);
+    EXPECT_GT(redX(seenBehind), 150);
+    EXPECT_GT(redX(runBehind), 150);
+    EXPECT_NEAR(greenX(seenBehind), 150, 2);
+    // Mirrored about the middle.
+    EXPECT_NEAR(redX(seenBehind) - 150, 150 - redX(seenFront), 2);
+}
+
+// Runs an xdotool command line (the mouse and keyboard of the display).
+void Xdotool(const std::string &arguments)
+{
+    std::string command = "xdotool " + arguments;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command << ": xdotool is needed";
+}
+
+// The program's window, once it is on the screen.
+std::string WindowOf(const window_test::Started &started)
+{
+    std::string path = Scratch("window-id.txt");
+    Xdotool("search --sync --onlyvisible --pid " + std::to_string(started.pid) + " > " + path);
+    std::string id = window_test::ReadText(path);
+    return id.substr(0, id.find('\n'));
+}
+
+TEST(Window, DraggingAndTheWheelTurnTheSceneAndTheSavedPictureSaysHow)
+{
+    std::string script = WriteScript("turned.tsl", "canvas 300 200 persp 30 1 100 12\nclear 1 1 1\nlight 0 0 1\n"
+                                                   "diffuse 1 0 0\npush\nmove -2 0 0\nsphere 12 16 smooth\npop\n"
+                                                   "diffuse 0 1 0\ncube\nfinish\n");
+    auto started = window_test::Start({"view", script});
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Watching", 60)) << window_test::ReadText(started.errPath);
+    // Once the window is on the screen, the mouse goes to its middle.
+    Xdotool("mousemove --window " + WindowOf(started) + " 150 100 mousedown 1");
+    for (int step = 0; step < 5; step++)
+        Xdotool("mousemove_relative -- 8 3 sleep 0.05");
+    Xdotool("mouseup 1 sleep 0.3 click 4 sleep 0.5 key p");
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Saved turned-view-1.png", 60))
+        << window_test::ReadText(started.errPath);
+    Xdotool("key q");
+    EXPECT_EQ(window_test::Wait(started, 60), 0);
+    // "Saved turned-view-1.png (the camera: --orbit AZ,EL --distance D)"
+    std::string err = window_test::ReadText(started.errPath);
+    auto from = err.find("(the camera: ");
+    ASSERT_NE(from, std::string::npos) << err;
+    from += 13;
+    std::string options = err.substr(from, err.find(')', from) - from);
+    std::istringstream words(options);
+    std::string orbitWord, angles, distanceWord, distance;
+    words >> orbitWord >> angles >> distanceWord >> distance;
+    ASSERT_EQ(orbitWord, "--orbit") << options;
+    ASSERT_EQ(distanceWord, "--distance") << options;
+    // Right turns the front right (the camera to -x), down raises the camera,
+    // the wheel away from the person brings it nearer.
+    double azimuth = std::stod(angles), elevation = std::stod(angles.substr(angles.find(',') + 1));
+    EXPECT_LT(azimuth, -5) << options;
+    EXPECT_GT(elevation, 2) << options;
+    EXPECT_LT(std::stod(distance), 12) << options;
+    Image saved = Load(Scratch("turned-view-1.png"));
+    std::string out = Scratch("turned-run.png");
+    EXPECT_EQ(Differing(saved, Written(script, {"--orbit", angles, "--distance", distance, "-o", out}, out)), 0);
+}
+
+// The title of the program's window.
+std::string Title(const window_test::Started &started)
+{
+    std::string path = Scratch("title.txt");
+    Xdotool("getwindowname " + WindowOf(started) + " > " + path);
+    return window_test::ReadText(path);
+}
+
+TEST(Window, TheTitleSaysWhatFailedUntilTheScriptIsMended)
+{
+    // An error from the start: there is no picture, but the window shows why.
+    std::string script = WriteScript("mended.tsl", "canvas 120 90 persp 30 1 100 10\nclear 0 0 1\nbogus\nfinish\n");
+    auto started = window_test::Start({"view", script});
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Watching", 60)) << window_test::ReadText(started.errPath);
+    std::string title = Title(started);
+    EXPECT_NE(title.find("mended.tsl:3: Error! "), std::string::npos) << title;
+    window_test::SaveByRename(script, "canvas 120 90 persp 30 1 100 10\nclear 0 0 1\nfinish\n");
+    // The mended script's picture and a title without the error.
+    bool mended = false;
+    for (int attempt = 0; attempt < 100 && !mended; attempt++) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        title = Title(started);
+        mended = title.find("Error!") == std::string::npos;
+    }
+    EXPECT_TRUE(mended) << title;
+    EXPECT_NE(title.find("mended.tsl - Tesselin (window)"), std::string::npos) << title;
+    Xdotool("key q");
+    EXPECT_EQ(window_test::Wait(started, 60), 0) << "the last run went well";
+}
+
+// The X screen's pixels, as a program outside ours sees them.
+Image Screen()
+{
+    std::string path = Scratch("screen.png");
+    std::string command = "import -window root " + path + " 2>/dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0) << "ImageMagick's import is needed";
+    return Load(path);
+}
+
+TEST(Window, TheCommandWindowShowsEachCommandsEffect)
+{
+    std::string fifo = Scratch("typed");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    auto started = window_test::StartReading({}, fifo);
+    int typing = open(fifo.c_str(), O_WRONLY);
+    ASSERT_GE(typing, 0);
+    auto type = [&](const std::string &line) { ASSERT_EQ(write(typing, line.data(), line.size()), ssize_t(line.size())); };
+    // Waits until the screen shows count pixels of colour.
+    auto shows = [&](uint32_t colour, long count) {
+        for (int attempt = 0; attempt < 100; attempt++) {
+            if (render::CountNear(Screen(), colour, 2) == count)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    };
+    type("canvas 210 130 persp 30 1 100 10\nclear 1 0 0\nfinish\n");
+    EXPECT_TRUE(shows(render::Rgb(255, 0, 0), 210 * 130));
+    type("clear 0 0 1\nfinish\n");
+    EXPECT_TRUE(shows(render::Rgb(0, 0, 255), 210 * 130));
+    close(typing);
+    EXPECT_EQ(window_test::Wait(started, 60), 0) << window_test::ReadText(started.errPath);
+}
+
+TEST(Window, DraggingInTheCommandWindowsCanvasTurnsTheLastFrame)
+{
+    std::string fifo = Scratch("typed");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    auto started = window_test::StartReading({}, fifo);
+    int typing = open(fifo.c_str(), O_WRONLY);
+    ASSERT_GE(typing, 0);
+    auto type = [&](const std::string &line) { ASSERT_EQ(write(typing, line.data(), line.size()), ssize_t(line.size())); };
+    std::string scene = "canvas 300 200 persp 30 1 100 12\nclear 1 1 1\nlight 0 0 1\ndiffuse 1 0 0\npush\n"
+                        "move -2 0 0\nsphere 12 16 smooth\npop\ndiffuse 0 1 0\ncube\nfinish\n";
+    type(scene + ".save " + Scratch("before.png") + "\n");
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Saved", 60)) << window_test::ReadText(started.errPath);
+    // 40 pixels right and 15 down: 20 degrees of azimuth towards -x, 7.5 up.
+    Xdotool("mousemove --window " + WindowOf(started) + " 150 100 mousedown 1");
+    for (int step = 0; step < 5; step++)
+        Xdotool("mousemove_relative -- 8 3 sleep 0.05");
+    Xdotool("mouseup 1 sleep 0.3");
+    type(".save " + Scratch("after.png") + "\n");
+    close(typing);
+    EXPECT_EQ(window_test::Wait(started, 60), 0) << window_test::ReadText(started.errPath);
+    std::string script = WriteScript("scene.tsl", scene), out = Scratch("run.png");
+    Image before = Load(Scratch("before.png")), after = Load(Scratch("after.png"));
+    EXPECT_GT(Differing(before, after, 8), 500) << "the drag turned nothing";
+    EXPECT_EQ(Differing(after, Written(script, {"--orbit", "-20,7.5", "-o", out}, out)), 0);
+}
+
+TEST(Window, NoWindowKeepsTheCommandWindowHeadless)
+{
+    std::string fifo = Scratch("typed");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    auto started = window_test::StartReading({"--no-window"}, fifo);
+    int typing = open(fifo.c_str(), O_WRONLY);
+    ASSERT_GE(typing, 0);
+    std::string line = "canvas 210 130 persp 30 1 100 10\nclear 1 0 0\nfinish\n.save " + Scratch("typed.png") + "\n";
+    ASSERT_EQ(write(typing, line.data(), line.size()), ssize_t(line.size()));
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Saved", 60));
+    EXPECT_EQ(render::CountNear(Screen(), render::Rgb(255, 0, 0), 2), 0);
+    close(typing);
+    EXPECT_EQ(window_test::Wait(started, 60), 0);
+}
+
+} // namespace
