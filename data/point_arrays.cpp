@@ -97,7 +97,7 @@ const char *CommandArrayFile(int count, char **tokens)
     FILE *file = fopen(tokens[1], "rb");
     if (!file)
         return Refuse(MSG_ERROR_OPENING_FILE);
-    const char *result = ReadNumberFile(file, atoi(tokens[2]), atoi(tokens[3]));
+    const char *result = ReadNumberFile(file, TokenToInt(tokens[2]), TokenToInt(tokens[3]));
     fclose(file);
     return result;
 }
