@@ -12,6 +12,7 @@
 // canvas costs no more than one that fits it. Pixels with alpha are blended
 // over what the surface holds.
 #include "platform/picture.h"
+#include "platform/portable/picture_bounds.h"
 #include "platform/portable/surface.h"
 
 #include <png.h>
@@ -109,7 +110,7 @@ static int BeginPng(const PictureObject *picture, png_image *image)
 static int ReadPngHeader(PictureObject *picture)
 {
     png_image image;
-    if (!BeginPng(picture, &image))
+    if (!PngSizeWithinFile(picture->bytes, picture->size) || !BeginPng(picture, &image))
         return 0;
     int ok = image.width <= INT32_MAX && image.height <= INT32_MAX;
     picture->width = (int32_t)image.width;
@@ -126,6 +127,14 @@ static int ReadOtherHeader(PictureObject *picture)
         return 0;
     picture->width = width;
     picture->height = height;
+    // stb_image hands a top-down BMP's height over as stored, negative; the
+    // header tells the size upright, and whether the file holds its rows.
+    if (picture->size >= 2 && memcmp(picture->bytes, "BM", 2) == 0 &&
+        !BmpSizeWithinFile(picture->bytes, picture->size, &picture->width, &picture->height))
+        return 0;
+    if (picture->size >= 4 && memcmp(picture->bytes, "GIF8", 4) == 0 &&
+        !GifScreenWithinFile(picture->bytes, picture->size))
+        return 0;
     picture->alpha = components == 2 || components == 4;
     return 1;
 }

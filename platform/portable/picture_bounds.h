@@ -1,0 +1,25 @@
+// What a picture file's bytes can hold, worked out from its header before any
+// pixel is decoded: a file that declares more pixels than its bytes could
+// fill, even at the best compression its format allows, is refused, so a tiny
+// file never costs the memory of a huge picture.
+#ifndef TESSELIN_PICTURE_BOUNDS_H
+#define TESSELIN_PICTURE_BOUNDS_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+// A BMP's size from its header, height upright (a top-down file stores a
+// negative height); false when the header is not one the decoder knows or the
+// file is too short for the rows it declares.
+bool BmpSizeWithinFile(const unsigned char *bytes, size_t size, int32_t *width, int32_t *height);
+
+// False when the GIF's logical screen has more pixels than its bytes could
+// describe: LZW codes are at least 12 bits once the table is full, and one
+// code stands for at most 4096 pixels.
+bool GifScreenWithinFile(const unsigned char *bytes, size_t size);
+
+// False when a PNG declares more filtered image bytes than its compressed
+// bytes could inflate to (deflate expands at most 1032 to 1).
+bool PngSizeWithinFile(const unsigned char *bytes, size_t size);
+
+#endif
