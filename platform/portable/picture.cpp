@@ -13,6 +13,7 @@
 // over what the surface holds.
 #include "platform/picture.h"
 #include "platform/portable/picture_bounds.h"
+#include "platform/portable/png_rows.h"
 #include "platform/portable/surface.h"
 
 #include <png.h>
@@ -217,6 +218,37 @@ static int DecodeJpeg(const PictureObject *picture, int64_t needWidth, int64_t n
     return ok;
 }
 
+// The whole factor by which a side of size pixels can shrink and still keep
+// at least need pixels.
+static int ReductionFor(int32_t size, int64_t need)
+{
+    int64_t factor = need > 0 ? size / need : 1;
+    return factor > 1 ? (int)(factor < INT32_MAX ? factor : INT32_MAX) : 1;
+}
+
+// A PNG drawn smaller than it is is decoded row by row into a reduced copy.
+// Returns PNG_ROWS_DONE, PNG_ROWS_FAILED, or PNG_ROWS_INTERLACED when it is
+// to be decoded whole instead: interlaced, or drawn at its size or larger.
+static int DecodePngReducedRows(const PictureObject *picture, int64_t needWidth, int64_t needHeight,
+                                PixelImage *image)
+{
+    int factorX = ReductionFor(picture->width, needWidth), factorY = ReductionFor(picture->height, needHeight);
+    if (factorX == 1 && factorY == 1)
+        return PNG_ROWS_INTERLACED;
+    int64_t reducedWidth = (picture->width - 1) / factorX + 1, reducedHeight = (picture->height - 1) / factorY + 1;
+    if (reducedWidth * reducedHeight > MaxDecodedPixels)
+        return PNG_ROWS_FAILED;
+    ReducedPicture reduced;
+    int result = DecodePngReduced(picture->bytes, picture->size, picture->alpha, factorX, factorY, &reduced);
+    if (result == PNG_ROWS_DONE) {
+        image->pixels = reduced.pixels;
+        image->width = reduced.width;
+        image->height = reduced.height;
+        image->channels = reduced.channels;
+    }
+    return result;
+}
+
 static int DecodePng(const PictureObject *picture, PixelImage *image)
 {
     png_image png;
@@ -260,9 +292,15 @@ static void FreePixels(PixelImage *image)
 static int DecodePicture(const PictureObject *picture, int64_t needWidth, int64_t needHeight, PixelImage *image)
 {
     memset(image, 0, sizeof *image);
-    int ok = picture->kind == KIND_JPEG  ? DecodeJpeg(picture, needWidth, needHeight, image)
-             : picture->kind == KIND_PNG ? DecodePng(picture, image)
-                                         : DecodeOther(picture, image);
+    int ok, rows;
+    if (picture->kind == KIND_JPEG) {
+        ok = DecodeJpeg(picture, needWidth, needHeight, image);
+    } else if (picture->kind == KIND_PNG) {
+        rows = DecodePngReducedRows(picture, needWidth, needHeight, image);
+        ok = rows == PNG_ROWS_DONE || (rows == PNG_ROWS_INTERLACED && DecodePng(picture, image));
+    } else {
+        ok = DecodeOther(picture, image);
+    }
     if (!ok)
         FreePixels(image);
     return ok;
