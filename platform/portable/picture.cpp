@@ -56,6 +56,13 @@ typedef struct Span {
 // also keeps sizes within the int that stb_image takes.
 static const size_t MaxFileBytes = (size_t)1 << 30;
 static const int64_t MaxDecodedPixels = (int64_t)1 << 28;
+// A picture drawn smaller than it is but decoded whole all the same (GIF,
+// BMP, interlaced PNG) may take at most this much decoder memory: beyond it,
+// it would cost far more than a photo of its size decoded reduced.
+static const int64_t MaxWholeDecodeBytes = (int64_t)64 << 20;
+// stb_image holds a GIF's screen three times while it decodes the first
+// frame (the frame, the background and a byte per pixel of history).
+static const int64_t GifDecodeBytesPerPixel = 9;
 
 static int ReadWholeFile(const char *path, unsigned char **bytes, size_t *size)
 {
@@ -85,6 +92,11 @@ static int KindOf(const unsigned char *bytes, size_t size)
     if (size >= 8 && memcmp(bytes, PngSignature, 8) == 0)
         return KIND_PNG;
     return KIND_OTHER;
+}
+
+static int IsGif(const PictureObject *picture)
+{
+    return picture->size >= 4 && memcmp(picture->bytes, "GIF8", 4) == 0;
 }
 
 static int ReadJpegHeader(PictureObject *picture)
@@ -133,8 +145,7 @@ static int ReadOtherHeader(PictureObject *picture)
     if (picture->size >= 2 && memcmp(picture->bytes, "BM", 2) == 0 &&
         !BmpSizeWithinFile(picture->bytes, picture->size, &picture->width, &picture->height))
         return 0;
-    if (picture->size >= 4 && memcmp(picture->bytes, "GIF8", 4) == 0 &&
-        !GifScreenWithinFile(picture->bytes, picture->size))
+    if (IsGif(picture) && !GifScreenWithinFile(picture->bytes, picture->size))
         return 0;
     picture->alpha = components == 2 || components == 4;
     return 1;
@@ -226,15 +237,18 @@ static int ReductionFor(int32_t size, int64_t need)
     return factor > 1 ? (int)(factor < INT32_MAX ? factor : INT32_MAX) : 1;
 }
 
+// Drawn at its size or larger, a PNG is decoded whole.
+enum { PNG_DRAWN_WHOLE = -1 };
+
 // A PNG drawn smaller than it is is decoded row by row into a reduced copy.
-// Returns PNG_ROWS_DONE, PNG_ROWS_FAILED, or PNG_ROWS_INTERLACED when it is
-// to be decoded whole instead: interlaced, or drawn at its size or larger.
+// Returns PNG_ROWS_DONE, PNG_ROWS_FAILED, PNG_ROWS_INTERLACED (to be decoded
+// whole, though drawn smaller) or PNG_DRAWN_WHOLE.
 static int DecodePngReducedRows(const PictureObject *picture, int64_t needWidth, int64_t needHeight,
                                 PixelImage *image)
 {
     int factorX = ReductionFor(picture->width, needWidth), factorY = ReductionFor(picture->height, needHeight);
     if (factorX == 1 && factorY == 1)
-        return PNG_ROWS_INTERLACED;
+        return PNG_DRAWN_WHOLE;
     int64_t reducedWidth = (picture->width - 1) / factorX + 1, reducedHeight = (picture->height - 1) / factorY + 1;
     if (reducedWidth * reducedHeight > MaxDecodedPixels)
         return PNG_ROWS_FAILED;
@@ -266,9 +280,14 @@ static int DecodePng(const PictureObject *picture, PixelImage *image)
     return png_image_finish_read(&png, NULL, image->pixels, 0, NULL) != 0;
 }
 
+static int WholeDecodeAffordable(const PictureObject *picture, int64_t bytesPerPixel)
+{
+    return (int64_t)picture->width * picture->height * bytesPerPixel <= MaxWholeDecodeBytes;
+}
+
 static int DecodeOther(const PictureObject *picture, PixelImage *image)
 {
-    if ((int64_t)picture->width * picture->height > MaxDecodedPixels)
+    if (!WholeDecodeAffordable(picture, IsGif(picture) ? GifDecodeBytesPerPixel : 4))
         return 0;
     int components;
     image->channels = picture->alpha ? 4 : 3;
@@ -297,7 +316,8 @@ static int DecodePicture(const PictureObject *picture, int64_t needWidth, int64_
         ok = DecodeJpeg(picture, needWidth, needHeight, image);
     } else if (picture->kind == KIND_PNG) {
         rows = DecodePngReducedRows(picture, needWidth, needHeight, image);
-        ok = rows == PNG_ROWS_DONE || (rows == PNG_ROWS_INTERLACED && DecodePng(picture, image));
+        ok = rows == PNG_ROWS_DONE || (rows == PNG_DRAWN_WHOLE && DecodePng(picture, image)) ||
+             (rows == PNG_ROWS_INTERLACED && WholeDecodeAffordable(picture, 4) && DecodePng(picture, image));
     } else {
         ok = DecodeOther(picture, image);
     }

@@ -185,4 +185,19 @@ TEST_F(DeclaredSizes, TopDownBmpShowsUprightAsABottomUpOne)
     }
 }
 
+TEST_F(DeclaredSizes, PicturesDecodedWholeAreHeldToTheirMemoryLimit)
+{
+    // A GIF is decoded whole, nine bytes a pixel: 2000 x 1000 fits the 64 MB
+    // limit, 4000 x 2000 does not, though its file is real and small.
+    Load();
+    const std::pair<int, bool> sizes[] = {{1000, true}, {2000, false}};
+    for (const auto &[height, drawn] : sizes) {
+        std::string path = dir / ("solid" + std::to_string(height) + ".gif");
+        ASSERT_TRUE(WritePicture(path, TestImage(2 * height, height, Red)));
+        ASSERT_EQ(Run("canvas 80 40"), "");
+        EXPECT_EQ(Run("picture l 0 0 1 abs " + path), "");
+        EXPECT_EQ(CountNear(Left(), Red.Colour(), 4, 0, 0, 80, 40), drawn ? 80 * 40 : 0) << height;
+    }
+}
+
 }
