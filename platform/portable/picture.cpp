@@ -12,6 +12,7 @@
 // canvas costs no more than one that fits it. Pixels with alpha are blended
 // over what the surface holds.
 #include "platform/picture.h"
+#include "platform/portable/bmp_rows.h"
 #include "platform/portable/picture_bounds.h"
 #include "platform/portable/png_rows.h"
 #include "platform/portable/surface.h"
@@ -237,6 +238,20 @@ static int ReductionFor(int32_t size, int64_t need)
     return factor > 1 ? (int)(factor < INT32_MAX ? factor : INT32_MAX) : 1;
 }
 
+static int ReducedWithinLimit(const PictureObject *picture, int factorX, int factorY)
+{
+    int64_t width = (picture->width - 1) / factorX + 1, height = (picture->height - 1) / factorY + 1;
+    return width * height <= MaxDecodedPixels;
+}
+
+static void TakeReduced(const ReducedPicture *reduced, PixelImage *image)
+{
+    image->pixels = reduced->pixels;
+    image->width = reduced->width;
+    image->height = reduced->height;
+    image->channels = reduced->channels;
+}
+
 // Drawn at its size or larger, a PNG is decoded whole.
 enum { PNG_DRAWN_WHOLE = -1 };
 
@@ -249,17 +264,12 @@ static int DecodePngReducedRows(const PictureObject *picture, int64_t needWidth,
     int factorX = ReductionFor(picture->width, needWidth), factorY = ReductionFor(picture->height, needHeight);
     if (factorX == 1 && factorY == 1)
         return PNG_DRAWN_WHOLE;
-    int64_t reducedWidth = (picture->width - 1) / factorX + 1, reducedHeight = (picture->height - 1) / factorY + 1;
-    if (reducedWidth * reducedHeight > MaxDecodedPixels)
+    if (!ReducedWithinLimit(picture, factorX, factorY))
         return PNG_ROWS_FAILED;
     ReducedPicture reduced;
     int result = DecodePngReduced(picture->bytes, picture->size, picture->alpha, factorX, factorY, &reduced);
-    if (result == PNG_ROWS_DONE) {
-        image->pixels = reduced.pixels;
-        image->width = reduced.width;
-        image->height = reduced.height;
-        image->channels = reduced.channels;
-    }
+    if (result == PNG_ROWS_DONE)
+        TakeReduced(&reduced, image);
     return result;
 }
 
@@ -283,6 +293,18 @@ static int DecodePng(const PictureObject *picture, PixelImage *image)
 static int WholeDecodeAffordable(const PictureObject *picture, int64_t bytesPerPixel)
 {
     return (int64_t)picture->width * picture->height * bytesPerPixel <= MaxWholeDecodeBytes;
+}
+
+// A 24-bit BMP: straight from the file's bytes, reduced where drawn smaller.
+static int DecodeBmp24(const PictureObject *picture, int64_t needWidth, int64_t needHeight, PixelImage *image)
+{
+    int factorX = ReductionFor(picture->width, needWidth), factorY = ReductionFor(picture->height, needHeight);
+    ReducedPicture reduced;
+    if (!ReducedWithinLimit(picture, factorX, factorY) ||
+        !DecodeBmp24Reduced(picture->bytes, picture->size, factorX, factorY, &reduced))
+        return 0;
+    TakeReduced(&reduced, image);
+    return 1;
 }
 
 static int DecodeOther(const PictureObject *picture, PixelImage *image)
@@ -318,6 +340,8 @@ static int DecodePicture(const PictureObject *picture, int64_t needWidth, int64_
         rows = DecodePngReducedRows(picture, needWidth, needHeight, image);
         ok = rows == PNG_ROWS_DONE || (rows == PNG_DRAWN_WHOLE && DecodePng(picture, image)) ||
              (rows == PNG_ROWS_INTERLACED && WholeDecodeAffordable(picture, 4) && DecodePng(picture, image));
+    } else if (IsPlainBmp24(picture->bytes, picture->size)) {
+        ok = DecodeBmp24(picture, needWidth, needHeight, image);
     } else {
         ok = DecodeOther(picture, image);
     }

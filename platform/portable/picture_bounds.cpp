@@ -47,24 +47,39 @@ static bool ReadBmpLayout(const unsigned char *bytes, size_t size, BmpLayout *la
     return true;
 }
 
-bool BmpSizeWithinFile(const unsigned char *bytes, size_t size, int32_t *width, int32_t *height)
+bool BmpRowsWithinFile(const unsigned char *bytes, size_t size, BmpRows *rows)
 {
     BmpLayout bmp;
     // Run-length and embedded compressions are not decoded here; plain rows
     // (0) and bit fields (3) take a fixed number of bytes per row.
     if (!ReadBmpLayout(bytes, size, &bmp) || (bmp.compression != 0 && bmp.compression != 3))
         return false;
-    int64_t rows = bmp.height < 0 ? -bmp.height : bmp.height;
-    if (bmp.width <= 0 || rows <= 0 || rows > INT32_MAX || bmp.bitsPerPixel == 0 || bmp.bitsPerPixel > 32)
+    int64_t height = bmp.height < 0 ? -bmp.height : bmp.height;
+    if (bmp.width <= 0 || height <= 0 || height > INT32_MAX || bmp.bitsPerPixel == 0 || bmp.bitsPerPixel > 32)
         return false;
     uint64_t rowBits = (uint64_t)bmp.width * bmp.bitsPerPixel;
     uint64_t stride = (rowBits + 31) / 32 * 4;
     // The padding after the last row is often left out; its pixels are not.
-    uint64_t needed = bmp.offset + stride * (uint64_t)(rows - 1) + (rowBits + 7) / 8;
+    uint64_t needed = bmp.offset + stride * (uint64_t)(height - 1) + (rowBits + 7) / 8;
     if (needed > size)
         return false;
-    *width = (int32_t)bmp.width;
-    *height = (int32_t)rows;
+    rows->offset = bmp.offset;
+    rows->stride = stride;
+    rows->width = (int32_t)bmp.width;
+    rows->height = (int32_t)height;
+    rows->topDown = bmp.height < 0;
+    rows->bitsPerPixel = bmp.bitsPerPixel;
+    rows->compression = bmp.compression;
+    return true;
+}
+
+bool BmpSizeWithinFile(const unsigned char *bytes, size_t size, int32_t *width, int32_t *height)
+{
+    BmpRows rows;
+    if (!BmpRowsWithinFile(bytes, size, &rows))
+        return false;
+    *width = rows.width;
+    *height = rows.height;
     return true;
 }
 

@@ -8,9 +8,21 @@
 #include <stddef.h>
 #include <stdint.h>
 
-// A BMP's size from its header, height upright (a top-down file stores a
-// negative height); false when the header is not one the decoder knows or the
-// file is too short for the rows it declares.
+// Where a BMP's rows lie, from its header.
+typedef struct BmpRows {
+    uint32_t offset; // where the first stored row starts
+    uint64_t stride; // bytes from one stored row to the next
+    int32_t width, height; // height upright
+    int topDown; // rows stored top row first (a negative height in the header)
+    uint32_t bitsPerPixel, compression;
+} BmpRows;
+
+// The layout of a BMP with plain rows (no run-length or embedded compression);
+// false when the header is not one the decoder knows or the file is too short
+// for the rows it declares.
+bool BmpRowsWithinFile(const unsigned char *bytes, size_t size, BmpRows *rows);
+
+// The same, for the size alone: height upright.
 bool BmpSizeWithinFile(const unsigned char *bytes, size_t size, int32_t *width, int32_t *height);
 
 // False when the GIF's logical screen has more pixels than its bytes could

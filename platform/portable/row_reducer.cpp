@@ -4,7 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-enum { LINEAR_STEPS = 4096 };
+// Fine enough that every 8-bit value survives the way to linear and back.
+enum { LINEAR_STEPS = 16384 };
 
 static float SrgbToLinear[256];
 static unsigned char LinearToSrgb[LINEAR_STEPS + 1];

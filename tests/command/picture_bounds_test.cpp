@@ -171,17 +171,20 @@ TEST_F(DeclaredSizes, FilesTooShortForTheirSizeDrawNothingAndCostNothing)
 TEST_F(DeclaredSizes, TopDownBmpShowsUprightAsABottomUpOne)
 {
     Load();
-    TestImage quadrants = Quadrants(40, 30, Red, Green, Blue, Yellow);
-    for (bool topDown : {false, true}) {
-        ASSERT_EQ(Run("canvas 40 30"), "");
-        std::string path = dir / (topDown ? "topdown.bmp" : "bottomup.bmp");
-        ASSERT_TRUE(WriteBytes(path, EncodeBmp(quadrants, topDown)));
-        EXPECT_EQ(Run("picture l 0 0 1 abs " + path), "");
-        const char *what = topDown ? "top-down" : "bottom-up";
-        EXPECT_EQ(CountNear(Left(), Red.Colour(), 8, 0, 0, 20, 15), 20 * 15) << what;
-        EXPECT_EQ(CountNear(Left(), Green.Colour(), 8, 20, 0, 40, 15), 20 * 15) << what;
-        EXPECT_EQ(CountNear(Left(), Blue.Colour(), 8, 0, 15, 20, 30), 20 * 15) << what;
-        EXPECT_EQ(CountNear(Left(), Yellow.Colour(), 8, 20, 15, 40, 30), 20 * 15) << what;
+    // At its own size, and drawn at a tenth of it (decoded reduced).
+    for (int scale : {1, 10}) {
+        for (bool topDown : {false, true}) {
+            TestImage quadrants = Quadrants(40 * scale, 30 * scale, Red, Green, Blue, Yellow);
+            ASSERT_EQ(Run("canvas 40 30"), "");
+            std::string path = dir / (topDown ? "topdown.bmp" : "bottomup.bmp");
+            ASSERT_TRUE(WriteBytes(path, EncodeBmp(quadrants, topDown)));
+            EXPECT_EQ(Run("picture l 0 0 1 abs " + path), "");
+            std::string what = std::string(topDown ? "top-down" : "bottom-up") + " at 1/" + std::to_string(scale);
+            EXPECT_EQ(CountNear(Left(), Red.Colour(), 8, 0, 0, 20, 15), 20 * 15) << what;
+            EXPECT_EQ(CountNear(Left(), Green.Colour(), 8, 20, 0, 40, 15), 20 * 15) << what;
+            EXPECT_EQ(CountNear(Left(), Blue.Colour(), 8, 0, 15, 20, 30), 20 * 15) << what;
+            EXPECT_EQ(CountNear(Left(), Yellow.Colour(), 8, 20, 15, 40, 30), 20 * 15) << what;
+        }
     }
 }
 
@@ -198,6 +201,19 @@ TEST_F(DeclaredSizes, PicturesDecodedWholeAreHeldToTheirMemoryLimit)
         EXPECT_EQ(Run("picture l 0 0 1 abs " + path), "");
         EXPECT_EQ(CountNear(Left(), Red.Colour(), 4, 0, 0, 80, 40), drawn ? 80 * 40 : 0) << height;
     }
+}
+
+TEST_F(DeclaredSizes, ALargeBmpDrawnSmallIsDecodedReduced)
+{
+    // 5000 x 4000 pixels: 60 MB of file, 80 MB decoded whole; drawn on a
+    // small canvas it needs only the reduced copy.
+    Load();
+    std::string path = dir / "large.bmp";
+    ASSERT_TRUE(WriteBytes(path, EncodeBmp(Quadrants(5000, 4000, Red, Green, Blue, Yellow), false)));
+    ASSERT_EQ(Run("canvas 50 40"), "");
+    EXPECT_EQ(Run("picture l 0 0 1 abs " + path), "");
+    EXPECT_EQ(CountNear(Left(), Red.Colour(), 4, 0, 0, 24, 19), 24 * 19);
+    EXPECT_EQ(CountNear(Left(), Yellow.Colour(), 4, 26, 21, 50, 40), 24 * 19);
 }
 
 }
