@@ -102,6 +102,8 @@ static int IsGif(const PictureObject *picture)
 
 static int ReadJpegHeader(PictureObject *picture)
 {
+    if (!JpegSizeWithinFile(picture->bytes, picture->size))
+        return 0;
     tjhandle decoder = tjInitDecompress();
     int width = 0, height = 0, subsampling, colourspace;
     int ok = decoder && tjDecompressHeader3(decoder, picture->bytes, (unsigned long)picture->size, &width,

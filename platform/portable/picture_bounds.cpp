@@ -4,6 +4,7 @@
 
 static const uint64_t MostGifPixelsPerByte = 4096 * 8 / 12;
 static const uint64_t MostDeflateExpansion = 1032;
+static const uint64_t MostJpegPixelsPerByte = 64 * 8;
 
 static uint32_t Little(const unsigned char *p, int bytes)
 {
@@ -115,4 +116,35 @@ bool PngSizeWithinFile(const unsigned char *bytes, size_t size)
     // Each row: a filter byte and its samples (an interlaced file has more).
     uint64_t filtered = height * (1 + (bits + 7) / 8);
     return bits > 0 && filtered / MostDeflateExpansion <= size;
+}
+
+// The frame header's marker (SOF0 to SOF15, less DHT, JPG and DAC), found by
+// walking the segments from the start; 0 when there is none.
+static size_t FindJpegFrame(const unsigned char *bytes, size_t size)
+{
+    size_t at = 2;
+    while (at + 4 <= size && bytes[at] == 0xFF) {
+        unsigned marker = bytes[at + 1];
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
+            return at;
+        if (marker == 0xFF) { // fill byte
+            at++;
+            continue;
+        }
+        at += 2 + ((size_t)bytes[at + 2] << 8 | bytes[at + 3]);
+    }
+    return 0;
+}
+
+bool JpegSizeWithinFile(const unsigned char *bytes, size_t size)
+{
+    size_t frame = FindJpegFrame(bytes, size);
+    if (frame == 0 || frame + 9 > size)
+        return false;
+    unsigned marker = bytes[frame + 1];
+    if (marker >= 0xC9) // arithmetic coding
+        return true;
+    uint64_t height = (uint64_t)bytes[frame + 5] << 8 | bytes[frame + 6];
+    uint64_t width = (uint64_t)bytes[frame + 7] << 8 | bytes[frame + 8];
+    return width * height <= (uint64_t)size * MostJpegPixelsPerByte;
 }

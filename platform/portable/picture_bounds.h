@@ -34,4 +34,9 @@ bool GifScreenWithinFile(const unsigned char *bytes, size_t size);
 // bytes could inflate to (deflate expands at most 1032 to 1).
 bool PngSizeWithinFile(const unsigned char *bytes, size_t size);
 
+// False when a Huffman-coded JPEG declares more pixels than its bytes could
+// describe: every 8 x 8 block costs at least one bit for its DC value.
+// Arithmetic-coded files have no such floor and pass.
+bool JpegSizeWithinFile(const unsigned char *bytes, size_t size);
+
 #endif

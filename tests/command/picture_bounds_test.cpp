@@ -8,6 +8,8 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -80,6 +82,33 @@ Bytes PngOfZeros(uint32_t width, uint32_t height)
     return bytes;
 }
 
+Bytes ReadAll(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A real JPEG whose frame header is made to declare another size (and,
+// with marker, another coding process).
+Bytes JpegDeclaring(const TempDir &dir, uint16_t width, uint16_t height, unsigned char marker = 0xC0)
+{
+    std::string path = dir / "base.jpg";
+    EXPECT_TRUE(WritePicture(path, TestImage(16, 16, Red)));
+    Bytes bytes = ReadAll(path);
+    for (size_t at = 2; at + 9 <= bytes.size() && uint8_t(bytes[at]) == 0xFF;) {
+        uint8_t m = uint8_t(bytes[at + 1]);
+        if (m == 0xC0 || m == 0xC1 || m == 0xC2) {
+            bytes[at + 1] = char(marker);
+            bytes[at + 5] = char(height >> 8), bytes[at + 6] = char(height & 0xFF);
+            bytes[at + 7] = char(width >> 8), bytes[at + 8] = char(width & 0xFF);
+            return bytes;
+        }
+        at += 2 + (size_t(uint8_t(bytes[at + 2])) << 8 | uint8_t(bytes[at + 3]));
+    }
+    ADD_FAILURE() << "no frame header";
+    return bytes;
+}
+
 bool BmpFits(const Bytes &bytes)
 {
     int32_t w = 0, h = 0;
@@ -141,6 +170,20 @@ TEST(PictureBounds, PngWithinWhatItsBytesCanInflateTo)
     EXPECT_TRUE(fits(small));
 }
 
+TEST(PictureBounds, HuffmanJpegWithinOneBitPerBlock)
+{
+    TempDir dir;
+    auto fits = [](const Bytes &b) {
+        return JpegSizeWithinFile(reinterpret_cast<const unsigned char *>(b.data()), b.size());
+    };
+    EXPECT_TRUE(fits(JpegDeclaring(dir, 16, 16)));
+    EXPECT_TRUE(fits(JpegDeclaring(dir, 300, 300))) << "a few hundred bytes can describe this many blocks";
+    EXPECT_FALSE(fits(JpegDeclaring(dir, 65000, 65000)));
+    EXPECT_FALSE(fits(JpegDeclaring(dir, 65000, 65000, 0xC2))) << "progressive";
+    EXPECT_TRUE(fits(JpegDeclaring(dir, 65000, 65000, 0xC9))) << "arithmetic coding has no floor";
+    EXPECT_FALSE(fits(Bytes("\xff\xd8\xff\xd9", 4))) << "no frame";
+}
+
 class DeclaredSizes : public PluginTest {
 protected:
     TempDir dir;
@@ -158,6 +201,7 @@ TEST_F(DeclaredSizes, FilesTooShortForTheirSizeDrawNothingAndCostNothing)
         {"cut.bmp", bmp.substr(0, bmp.size() / 2)},
         {"huge.gif", GifDeclaring(16000, 16000, 760)},
         {"cut.png", png.substr(0, png.size() / 4)},
+        {"huge.jpg", JpegDeclaring(dir, 65000, 65000)},
     };
     for (const auto &[name, bytes] : files) {
         ASSERT_TRUE(WriteBytes(dir / name, bytes));
