@@ -13,6 +13,7 @@
 // over what the surface holds.
 #include "platform/picture.h"
 #include "platform/portable/bmp_rows.h"
+#include "platform/portable/gif_rows.h"
 #include "platform/portable/picture_bounds.h"
 #include "platform/portable/png_rows.h"
 #include "platform/portable/surface.h"
@@ -309,6 +310,23 @@ static int DecodeBmp24(const PictureObject *picture, int64_t needWidth, int64_t 
     return 1;
 }
 
+// A GIF drawn smaller than its screen: its first frame row by row, reduced.
+// Returns as DecodePngReducedRows does.
+static int DecodeGifReducedRows(const PictureObject *picture, int64_t needWidth, int64_t needHeight,
+                                PixelImage *image)
+{
+    int factorX = ReductionFor(picture->width, needWidth), factorY = ReductionFor(picture->height, needHeight);
+    if (factorX == 1 && factorY == 1)
+        return PNG_DRAWN_WHOLE;
+    if (!ReducedWithinLimit(picture, factorX, factorY))
+        return PNG_ROWS_FAILED;
+    ReducedPicture reduced;
+    int result = DecodeGifReduced(picture->bytes, picture->size, factorX, factorY, &reduced);
+    if (result == PNG_ROWS_DONE)
+        TakeReduced(&reduced, image);
+    return result;
+}
+
 static int DecodeOther(const PictureObject *picture, PixelImage *image)
 {
     if (!WholeDecodeAffordable(picture, IsGif(picture) ? GifDecodeBytesPerPixel : 4))
@@ -344,6 +362,9 @@ static int DecodePicture(const PictureObject *picture, int64_t needWidth, int64_
              (rows == PNG_ROWS_INTERLACED && WholeDecodeAffordable(picture, 4) && DecodePng(picture, image));
     } else if (IsPlainBmp24(picture->bytes, picture->size)) {
         ok = DecodeBmp24(picture, needWidth, needHeight, image);
+    } else if (IsGif(picture)) {
+        rows = DecodeGifReducedRows(picture, needWidth, needHeight, image);
+        ok = rows == PNG_ROWS_DONE || (rows != PNG_ROWS_FAILED && DecodeOther(picture, image));
     } else {
         ok = DecodeOther(picture, image);
     }

@@ -234,17 +234,36 @@ TEST_F(DeclaredSizes, TopDownBmpShowsUprightAsABottomUpOne)
 
 TEST_F(DeclaredSizes, PicturesDecodedWholeAreHeldToTheirMemoryLimit)
 {
-    // A GIF is decoded whole, nine bytes a pixel: 2000 x 1000 fits the 64 MB
-    // limit, 4000 x 2000 does not, though its file is real and small.
+    // Drawn at its full size a GIF is decoded whole, nine bytes a pixel:
+    // 2000 x 1000 fits the 64 MB limit, 4000 x 2000 does not, though its file
+    // is real and small.
     Load();
     const std::pair<int, bool> sizes[] = {{1000, true}, {2000, false}};
     for (const auto &[height, drawn] : sizes) {
         std::string path = dir / ("solid" + std::to_string(height) + ".gif");
         ASSERT_TRUE(WritePicture(path, TestImage(2 * height, height, Red)));
         ASSERT_EQ(Run("canvas 80 40"), "");
-        EXPECT_EQ(Run("picture l 0 0 1 abs " + path), "");
+        EXPECT_EQ(Run("picture l 0 0 " + std::to_string(height / 40) + " abs " + path), "");
         EXPECT_EQ(CountNear(Left(), Red.Colour(), 4, 0, 0, 80, 40), drawn ? 80 * 40 : 0) << height;
     }
+}
+
+TEST_F(DeclaredSizes, ALargeGifDrawnSmallIsReadRowByRow)
+{
+    // A 4000 x 2000 GIF drawn into 80 x 40 needs only a reduced copy. Its
+    // clear stripe stays clear over the white canvas.
+    Load();
+    TestImage frame = Quadrants(4000, 2000, Red, Green, Blue, Yellow);
+    for (int y = 0; y < 2000; y++)
+        for (int x = 1800; x < 2200; x++)
+            frame.At(x, y).a = 0;
+    std::string path = dir / "large.gif";
+    ASSERT_TRUE(WritePicture(path, frame));
+    ASSERT_EQ(Run("canvas 80 40"), "");
+    EXPECT_EQ(Run("picture l 0 0 1 abs " + path), "");
+    EXPECT_EQ(CountNear(Left(), Red.Colour(), 4, 0, 0, 35, 19), 35 * 19);
+    EXPECT_EQ(CountNear(Left(), Yellow.Colour(), 4, 45, 21, 80, 40), 35 * 19);
+    EXPECT_EQ(CountNear(Left(), White, 4, 37, 0, 43, 40), 6 * 40) << "the clear stripe";
 }
 
 TEST_F(DeclaredSizes, ALargeBmpDrawnSmallIsDecodedReduced)
