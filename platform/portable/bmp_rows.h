@@ -4,7 +4,7 @@
 #ifndef TESSELIN_BMP_ROWS_H
 #define TESSELIN_BMP_ROWS_H
 
-#include "platform/portable/png_rows.h"
+#include "platform/portable/row_reducer.h"
 
 #include <stddef.h>
 

@@ -84,20 +84,20 @@ static int ReadScreen(GifRows *rows, int factorX, int factorY)
     GifFileType *gif = rows->gif;
     int transparent;
     if (!FindFirstFrame(gif, &transparent) || gif->SWidth <= 0 || gif->SHeight <= 0 || gif->Image.Width <= 0)
-        return PNG_ROWS_FAILED;
+        return ROWS_FAILED;
     if (gif->Image.Interlace)
-        return PNG_ROWS_INTERLACED;
+        return ROWS_INTERLACED;
     rows->indexes = (GifPixelType *)malloc((size_t)gif->Image.Width);
     rows->rgba = (unsigned char *)malloc((size_t)gif->SWidth * 4);
     if (!rows->indexes || !rows->rgba ||
         !BeginRowReducer(&rows->reducer, gif->SWidth, gif->SHeight, 4, factorX, factorY))
-        return PNG_ROWS_FAILED;
+        return ROWS_FAILED;
     for (int y = 0; y < gif->SHeight; y++) {
         if (!ScreenRow(rows, y, transparent))
-            return PNG_ROWS_FAILED;
+            return ROWS_FAILED;
         AddSourceRow(&rows->reducer, rows->rgba);
     }
-    return PNG_ROWS_DONE;
+    return ROWS_DONE;
 }
 
 int DecodeGifReduced(const unsigned char *bytes, size_t size, int factorX, int factorY, ReducedPicture *picture)
@@ -108,19 +108,19 @@ int DecodeGifReduced(const unsigned char *bytes, size_t size, int factorX, int f
     memset(&rows, 0, sizeof rows);
     int error;
     rows.gif = DGifOpen(&input, ReadGifBytes, &error);
-    int result = rows.gif ? ReadScreen(&rows, factorX, factorY) : PNG_ROWS_FAILED;
+    int result = rows.gif ? ReadScreen(&rows, factorX, factorY) : ROWS_FAILED;
     if (rows.gif)
         DGifCloseFile(rows.gif, &error);
     free(rows.indexes);
     free(rows.rgba);
-    unsigned char *pixels = result == PNG_ROWS_DONE ? FinishRowReducer(&rows.reducer) : NULL;
+    unsigned char *pixels = result == ROWS_DONE ? FinishRowReducer(&rows.reducer) : NULL;
     if (!pixels) {
         AbandonRowReducer(&rows.reducer);
-        return result == PNG_ROWS_DONE ? PNG_ROWS_FAILED : result;
+        return result == ROWS_DONE ? ROWS_FAILED : result;
     }
     picture->pixels = pixels;
     picture->width = rows.reducer.outWidth;
     picture->height = rows.reducer.outHeight;
     picture->channels = 4;
-    return PNG_ROWS_DONE;
+    return ROWS_DONE;
 }

@@ -5,11 +5,11 @@
 #ifndef TESSELIN_GIF_ROWS_H
 #define TESSELIN_GIF_ROWS_H
 
-#include "platform/portable/png_rows.h"
+#include "platform/portable/row_reducer.h"
 
 #include <stddef.h>
 
-// PNG_ROWS_DONE with RGBA pixels, PNG_ROWS_FAILED, or PNG_ROWS_INTERLACED for
+// ROWS_DONE with RGBA pixels, ROWS_FAILED, or ROWS_INTERLACED for
 // a frame stored interlaced (its rows come in four passes), which is to be
 // decoded whole instead.
 int DecodeGifReduced(const unsigned char *bytes, size_t size, int factorX, int factorY, ReducedPicture *picture);

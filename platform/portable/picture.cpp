@@ -255,23 +255,35 @@ static void TakeReduced(const ReducedPicture *reduced, PixelImage *image)
     image->channels = reduced->channels;
 }
 
-// Drawn at its size or larger, a PNG is decoded whole.
-enum { PNG_DRAWN_WHOLE = -1 };
+// Drawn at its size or larger, a picture is decoded whole.
+enum { DRAWN_WHOLE = -1 };
 
-// A PNG drawn smaller than it is is decoded row by row into a reduced copy.
-// Returns PNG_ROWS_DONE, PNG_ROWS_FAILED, PNG_ROWS_INTERLACED (to be decoded
-// whole, though drawn smaller) or PNG_DRAWN_WHOLE.
-static int DecodePngReducedRows(const PictureObject *picture, int64_t needWidth, int64_t needHeight,
-                                PixelImage *image)
+typedef int (*RowDecoder)(const PictureObject *picture, int factorX, int factorY, ReducedPicture *reduced);
+
+static int PngRows(const PictureObject *picture, int factorX, int factorY, ReducedPicture *reduced)
+{
+    return DecodePngReduced(picture->bytes, picture->size, picture->alpha, factorX, factorY, reduced);
+}
+
+static int GifRows(const PictureObject *picture, int factorX, int factorY, ReducedPicture *reduced)
+{
+    return DecodeGifReduced(picture->bytes, picture->size, factorX, factorY, reduced);
+}
+
+// A picture drawn smaller than it is, decoded row by row into a reduced copy.
+// Returns ROWS_DONE, ROWS_FAILED, ROWS_INTERLACED (to be decoded whole,
+// though drawn smaller) or DRAWN_WHOLE.
+static int DecodeReducedRows(const PictureObject *picture, int64_t needWidth, int64_t needHeight,
+                             RowDecoder decode, PixelImage *image)
 {
     int factorX = ReductionFor(picture->width, needWidth), factorY = ReductionFor(picture->height, needHeight);
     if (factorX == 1 && factorY == 1)
-        return PNG_DRAWN_WHOLE;
+        return DRAWN_WHOLE;
     if (!ReducedWithinLimit(picture, factorX, factorY))
-        return PNG_ROWS_FAILED;
+        return ROWS_FAILED;
     ReducedPicture reduced;
-    int result = DecodePngReduced(picture->bytes, picture->size, picture->alpha, factorX, factorY, &reduced);
-    if (result == PNG_ROWS_DONE)
+    int result = decode(picture, factorX, factorY, &reduced);
+    if (result == ROWS_DONE)
         TakeReduced(&reduced, image);
     return result;
 }
@@ -310,23 +322,6 @@ static int DecodeBmp24(const PictureObject *picture, int64_t needWidth, int64_t 
     return 1;
 }
 
-// A GIF drawn smaller than its screen: its first frame row by row, reduced.
-// Returns as DecodePngReducedRows does.
-static int DecodeGifReducedRows(const PictureObject *picture, int64_t needWidth, int64_t needHeight,
-                                PixelImage *image)
-{
-    int factorX = ReductionFor(picture->width, needWidth), factorY = ReductionFor(picture->height, needHeight);
-    if (factorX == 1 && factorY == 1)
-        return PNG_DRAWN_WHOLE;
-    if (!ReducedWithinLimit(picture, factorX, factorY))
-        return PNG_ROWS_FAILED;
-    ReducedPicture reduced;
-    int result = DecodeGifReduced(picture->bytes, picture->size, factorX, factorY, &reduced);
-    if (result == PNG_ROWS_DONE)
-        TakeReduced(&reduced, image);
-    return result;
-}
-
 static int DecodeOther(const PictureObject *picture, PixelImage *image)
 {
     if (!WholeDecodeAffordable(picture, IsGif(picture) ? GifDecodeBytesPerPixel : 4))
@@ -357,14 +352,14 @@ static int DecodePicture(const PictureObject *picture, int64_t needWidth, int64_
     if (picture->kind == KIND_JPEG) {
         ok = DecodeJpeg(picture, needWidth, needHeight, image);
     } else if (picture->kind == KIND_PNG) {
-        rows = DecodePngReducedRows(picture, needWidth, needHeight, image);
-        ok = rows == PNG_ROWS_DONE || (rows == PNG_DRAWN_WHOLE && DecodePng(picture, image)) ||
-             (rows == PNG_ROWS_INTERLACED && WholeDecodeAffordable(picture, 4) && DecodePng(picture, image));
+        rows = DecodeReducedRows(picture, needWidth, needHeight, PngRows, image);
+        ok = rows == ROWS_DONE || (rows == DRAWN_WHOLE && DecodePng(picture, image)) ||
+             (rows == ROWS_INTERLACED && WholeDecodeAffordable(picture, 4) && DecodePng(picture, image));
     } else if (IsPlainBmp24(picture->bytes, picture->size)) {
         ok = DecodeBmp24(picture, needWidth, needHeight, image);
     } else if (IsGif(picture)) {
-        rows = DecodeGifReducedRows(picture, needWidth, needHeight, image);
-        ok = rows == PNG_ROWS_DONE || (rows != PNG_ROWS_FAILED && DecodeOther(picture, image));
+        rows = DecodeReducedRows(picture, needWidth, needHeight, GifRows, image);
+        ok = rows == ROWS_DONE || (rows != ROWS_FAILED && DecodeOther(picture, image));
     } else {
         ok = DecodeOther(picture, image);
     }

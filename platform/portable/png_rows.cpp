@@ -35,7 +35,7 @@ typedef struct PngRows {
     png_infop info;
     unsigned char *row;
     RowReducer reducer;
-    int result; // PNG_ROWS_FAILED until the rows are read
+    int result; // ROWS_FAILED until the rows are read
 } PngRows;
 
 // Any colour type and depth to 8-bit RGB, with alpha when the picture has it.
@@ -53,22 +53,22 @@ static int ReadRows(PngRows *rows, int alpha, int factorX, int factorY)
 {
     png_read_info(rows->png, rows->info);
     if (png_get_interlace_type(rows->png, rows->info) != PNG_INTERLACE_NONE)
-        return PNG_ROWS_INTERLACED;
+        return ROWS_INTERLACED;
     AskForRgb(rows->png, alpha);
     png_read_update_info(rows->png, rows->info);
     int width = (int)png_get_image_width(rows->png, rows->info);
     int height = (int)png_get_image_height(rows->png, rows->info);
     int channels = png_get_channels(rows->png, rows->info);
     if (channels != (alpha ? 4 : 3) || png_get_rowbytes(rows->png, rows->info) != (size_t)width * channels)
-        return PNG_ROWS_FAILED;
+        return ROWS_FAILED;
     rows->row = (unsigned char *)malloc((size_t)width * channels);
     if (!rows->row || !BeginRowReducer(&rows->reducer, width, height, channels, factorX, factorY))
-        return PNG_ROWS_FAILED;
+        return ROWS_FAILED;
     for (int y = 0; y < height; y++) {
         png_read_row(rows->png, rows->row, NULL);
         AddSourceRow(&rows->reducer, rows->row);
     }
-    return PNG_ROWS_DONE;
+    return ROWS_DONE;
 }
 
 int DecodePngReduced(const unsigned char *bytes, size_t size, int alpha, int factorX, int factorY,
@@ -80,10 +80,10 @@ int DecodePngReduced(const unsigned char *bytes, size_t size, int alpha, int fac
     // only memory reached through a pointer set before setjmp is sure to.
     PngRows *rows = (PngRows *)calloc(1, sizeof(PngRows));
     if (!rows)
-        return PNG_ROWS_FAILED;
+        return ROWS_FAILED;
     rows->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, NULL, SilentError, SilentWarning);
     rows->info = rows->png ? png_create_info_struct(rows->png) : NULL;
-    int result = PNG_ROWS_FAILED;
+    int result = ROWS_FAILED;
     if (rows->info) {
         png_set_read_fn(rows->png, &input, ReadFromMemory);
         if (setjmp(png_jmpbuf(rows->png)) == 0)
@@ -92,7 +92,7 @@ int DecodePngReduced(const unsigned char *bytes, size_t size, int alpha, int fac
     }
     png_destroy_read_struct(&rows->png, &rows->info, NULL);
     free(rows->row);
-    unsigned char *pixels = result == PNG_ROWS_DONE ? FinishRowReducer(&rows->reducer) : NULL;
+    unsigned char *pixels = result == ROWS_DONE ? FinishRowReducer(&rows->reducer) : NULL;
     if (pixels) {
         picture->pixels = pixels;
         picture->width = rows->reducer.outWidth;
@@ -100,8 +100,8 @@ int DecodePngReduced(const unsigned char *bytes, size_t size, int alpha, int fac
         picture->channels = rows->reducer.channels;
     } else {
         AbandonRowReducer(&rows->reducer);
-        if (result == PNG_ROWS_DONE)
-            result = PNG_ROWS_FAILED;
+        if (result == ROWS_DONE)
+            result = ROWS_FAILED;
     }
     free(rows);
     return result;

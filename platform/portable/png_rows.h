@@ -4,19 +4,13 @@
 #ifndef TESSELIN_PNG_ROWS_H
 #define TESSELIN_PNG_ROWS_H
 
+#include "platform/portable/row_reducer.h"
+
 #include <stddef.h>
-
-// PNG_ROWS_INTERLACED: not decoded here, to be decoded whole.
-enum { PNG_ROWS_FAILED = 0, PNG_ROWS_DONE = 1, PNG_ROWS_INTERLACED = 2 };
-
-typedef struct ReducedPicture {
-    unsigned char *pixels; // width x height x channels, freed with free
-    int width, height, channels;
-} ReducedPicture;
 
 // Decodes the PNG in bytes to RGB (RGBA with alpha) reduced by factorX and
 // factorY. An interlaced file is not decoded (its rows come in seven passes,
-// so the whole picture must be held): PNG_ROWS_INTERLACED says so.
+// so the whole picture must be held): ROWS_INTERLACED says so.
 int DecodePngReduced(const unsigned char *bytes, size_t size, int alpha, int factorX, int factorY,
                      ReducedPicture *picture);
 

@@ -8,6 +8,16 @@
 
 #include <stddef.h>
 
+// A picture decoded row by row into a reduced copy.
+typedef struct ReducedPicture {
+    unsigned char *pixels; // width x height x channels, freed with free
+    int width, height, channels;
+} ReducedPicture;
+
+// What a row-by-row decoder answers: done, failed, or that the file stores
+// its rows interlaced and is to be decoded whole instead.
+enum { ROWS_FAILED = 0, ROWS_DONE = 1, ROWS_INTERLACED = 2 };
+
 typedef struct RowReducer {
     int sourceWidth, channels, factorX, factorY;
     int outWidth, outHeight;
