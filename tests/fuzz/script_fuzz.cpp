@@ -8,6 +8,7 @@
 #include "tests/fuzz/fuzz_host.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -39,16 +40,28 @@ void WriteFolder(const fs::path &folder)
     WriteBytes(folder / "cut.bmp", cut.substr(0, cut.size() / 2));
 }
 
+fs::path &Folder()
+{
+    static fs::path folder;
+    return folder;
+}
+
+void RemoveFolder()
+{
+    std::error_code ignored;
+    fs::current_path(fs::temp_directory_path(), ignored);
+    fs::remove_all(Folder(), ignored);
+}
+
 // The folder lives as long as the process; the fuzzer works inside it.
 void EnterFolderOnce()
 {
-    static bool entered = false;
-    if (entered)
+    if (!Folder().empty())
         return;
-    fs::path folder = fs::temp_directory_path() / ("tesselin-script-fuzz-" + std::to_string(::getpid()));
-    WriteFolder(folder);
-    fs::current_path(folder);
-    entered = true;
+    Folder() = fs::temp_directory_path() / ("tesselin-script-fuzz-" + std::to_string(::getpid()));
+    WriteFolder(Folder());
+    fs::current_path(Folder());
+    std::atexit(RemoveFolder);
 }
 
 bool StaysInFolder(const std::vector<std::string> &tokens)
