@@ -26,7 +26,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 enum { KIND_JPEG, KIND_PNG, KIND_OTHER };
 
@@ -66,9 +68,23 @@ static const int64_t MaxWholeDecodeBytes = (int64_t)64 << 20;
 // frame (the frame, the background and a byte per pixel of history).
 static const int64_t GifDecodeBytesPerPixel = 9;
 
+// Opened without blocking: opening a FIFO would otherwise wait for a writer
+// forever, before the file's kind could be looked at. Only regular files are
+// read; for them the flag changes nothing.
+static FILE *OpenWithoutWaiting(const char *path)
+{
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return NULL;
+    FILE *file = fdopen(fd, "rb");
+    if (!file)
+        close(fd);
+    return file;
+}
+
 static int ReadWholeFile(const char *path, unsigned char **bytes, size_t *size)
 {
-    FILE *file = fopen(path, "rb");
+    FILE *file = OpenWithoutWaiting(path);
     if (!file)
         return 0;
     struct stat info;

@@ -5,6 +5,8 @@
 #include "tests/doubles/plugin_fixture.h"
 
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -277,6 +279,24 @@ TEST_F(DeclaredSizes, ALargeBmpDrawnSmallIsDecodedReduced)
     EXPECT_EQ(Run("picture l 0 0 1 abs " + path), "");
     EXPECT_EQ(CountNear(Left(), Red.Colour(), 4, 0, 0, 24, 19), 24 * 19);
     EXPECT_EQ(CountNear(Left(), Yellow.Colour(), 4, 26, 21, 50, 40), 24 * 19);
+}
+
+TEST_F(DeclaredSizes, AFifoIsNotWaitedFor)
+{
+    // Opening a FIFO without a writer blocked forever; now it is not a
+    // picture, promptly.
+    Load();
+    ASSERT_EQ(Run("canvas 20 10"), "");
+    std::string path = dir / "fifo";
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    EXPECT_EXIT(
+        {
+            alarm(5);
+            const char *result = Command("picture l 0 0 1 abs " + path);
+            std::fprintf(stderr, "[%s] %ld\n", result ? result : "", Left().Count(White));
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "\\[\\] 200");
 }
 
 }
