@@ -45,7 +45,7 @@ static void SetUpSceneView(char **tokens, int first, int stereo)
     double a = atof(tokens[first + 1]), b = atof(tokens[first + 2]);
     double c = atof(tokens[first + 3]), d = atof(tokens[first + 4]);
     if (stereo) {
-        SetViewMargin(&SceneView, atoi(tokens[first + 6]));
+        SetViewMargin(&SceneView, TokenToInt(tokens[first + 6]));
         InflateRect(&SceneView.rect, SceneView.amount, 0);
         SetProjection(&SceneView, ortho, a, b, c, d);
         SetStereoView(&SceneView, 1, atof(tokens[first + 5]));
@@ -64,7 +64,7 @@ const char *CommandCanvas(int count, char **tokens)
     int stereo = count == 4 || count == 11, model = count >= 8;
     ResetPointArrayStore();
     ReleaseCanvases();
-    LeftCanvas = CreateCheckedCanvas(atoi(tokens[1]), atoi(tokens[2]));
+    LeftCanvas = CreateCheckedCanvas(TokenToInt(tokens[1]), TokenToInt(tokens[2]));
     if (!LeftCanvas)
         return TooLargeCanvas();
     if (stereo) {
@@ -80,7 +80,7 @@ const char *CommandCanvas(int count, char **tokens)
     GetViewRect(&CanvasView);
     if (RightCanvas) {
         SetRightCanvas(RightCanvas);
-        SetViewMargin(&CanvasView, atoi(tokens[3]));
+        SetViewMargin(&CanvasView, TokenToInt(tokens[3]));
         InflateRect(&CanvasView.rect, CanvasView.amount, 0);
     }
     if (model)

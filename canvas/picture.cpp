@@ -125,7 +125,7 @@ const char *CommandPicture(int count, char **tokens)
     }
     if (!canvas)
         return MakeError(MessageBuffer, NoCanvasText);
-    DrawPictureFile(CanvasDC(canvas), rect, atoi(tokens[2]), atoi(tokens[3]), atof(tokens[4]),
+    DrawPictureFile(CanvasDC(canvas), rect, TokenToInt(tokens[2]), TokenToInt(tokens[3]), atof(tokens[4]),
                     strcmp(tokens[5], AbsoluteMode) != 0, tokens[6]);
     RefreshCanvas(0, -1);
     return NULL;

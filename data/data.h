@@ -22,9 +22,11 @@ const char *NotEnoughMemory(void);
 // Selects every stride-th token from index start (a stride of 0, or a start
 // that is negative or not below the stride's magnitude, selects nothing).
 // With a destination, stores at most capacity selected numbers there and stops;
-// without one, only counts. Returns the number selected (stored), or -1 when
-// memory for reading could not be had.
+// without one, only counts. Returns the number selected (stored), or
+// NUMBER_READ_NO_MEMORY when memory for reading could not be had, or
+// NUMBER_READ_FAILED when reading the file failed (a directory, an I/O error).
 enum { NUMBER_CHUNK_BYTES = 1 << 20 };
+const int64_t NUMBER_READ_NO_MEMORY = -1, NUMBER_READ_FAILED = -2;
 int64_t ReadSelectedNumbers(float *destination, int64_t capacity, FILE *file, int stride, int start);
 // The same, reading the file in chunks of the given size (at least 1).
 int64_t ReadSelectedNumbersInChunks(float *destination, int64_t capacity, FILE *file, int stride,

@@ -124,6 +124,13 @@ static int64_t CountTokenStarts(const unsigned char *bytes, size_t n, int afterS
 }
 #endif
 
+// fread gives a short count both at the end of the file and when reading
+// fails (a directory, an I/O error); only the first is the end of the numbers.
+static int ReadFailed(const NumberScan *scan)
+{
+    return ferror(scan->file) != 0;
+}
+
 static int64_t CountTokens(NumberScan *scan)
 {
     int64_t tokens = 0;
@@ -133,7 +140,7 @@ static int64_t CountTokens(NumberScan *scan)
         tokens += CountTokenStarts((const unsigned char *)scan->buffer, n, afterSeparator);
         afterSeparator = IsSeparator((unsigned char)scan->buffer[n - 1]);
     }
-    return tokens;
+    return ReadFailed(scan) ? NUMBER_READ_FAILED : tokens;
 }
 
 // How many of token indexes 0 .. tokens - 1 leave the remainder start when
@@ -156,25 +163,26 @@ static int GrowBuffer(NumberScan *scan)
 
 // Moves the bytes from keep on (an open token to be converted whole) to the
 // front of the buffer and appends the next chunk of the file after them.
-// Returns the bytes read: 0 at the end of the file, -1 when the buffer cannot
-// grow to hold a token that fills it.
+// Returns the bytes read: 0 at the end of the file, NUMBER_READ_NO_MEMORY when
+// the buffer cannot grow to hold a token that fills it, NUMBER_READ_FAILED
+// when reading fails.
 static ptrdiff_t NextChunk(NumberScan *scan, size_t keep)
 {
     size_t kept = scan->filled - keep;
     if (kept && keep)
         memmove(scan->buffer, scan->buffer + keep, kept);
     if (kept == scan->size && !GrowBuffer(scan))
-        return -1;
+        return NUMBER_READ_NO_MEMORY;
     size_t room = scan->size - kept;
     size_t n = fread(scan->buffer + kept, 1, room < scan->chunk ? room : scan->chunk, scan->file);
     scan->filled = kept + n;
-    return (ptrdiff_t)n;
+    return n == 0 && ReadFailed(scan) ? NUMBER_READ_FAILED : (ptrdiff_t)n;
 }
 
 // Moves at past the token that starts there. A token that runs to the end of
 // the buffer continues in the next chunk: when it is kept (selected), its
-// bytes are moved to the front and begin follows them. Returns 0, or -1 when
-// the buffer cannot grow to hold a kept token.
+// bytes are moved to the front and begin follows them. Returns 0, or the
+// failure of NextChunk.
 static int PassToken(NumberScan *scan, size_t *begin, size_t *at, int keep)
 {
     for (;;) {
@@ -184,7 +192,7 @@ static int PassToken(NumberScan *scan, size_t *begin, size_t *at, int keep)
             return 0;
         ptrdiff_t n = NextChunk(scan, keep ? *begin : scan->filled);
         if (n < 0)
-            return -1;
+            return (int)n;
         *at = keep ? *at - *begin : 0;
         *begin = 0;
         if (n == 0)
@@ -221,7 +229,10 @@ static int64_t StoreSelected(NumberScan *scan, float *destination, int64_t capac
         while (at < scan->filled && IsSeparator((unsigned char)scan->buffer[at]))
             at++;
         if (at == scan->filled) {
-            if (NextChunk(scan, scan->filled) <= 0)
+            ptrdiff_t n = NextChunk(scan, scan->filled);
+            if (n < 0)
+                return n;
+            if (n == 0)
                 break;
             at = 0;
             continue;
@@ -236,8 +247,9 @@ static int64_t StoreSelected(NumberScan *scan, float *destination, int64_t capac
             continue;
         }
         size_t begin = at;
-        if (PassToken(scan, &begin, &at, selected) < 0)
-            return -1;
+        int passed = PassToken(scan, &begin, &at, selected);
+        if (passed < 0)
+            return passed;
         if (selected) {
             scan->buffer[at] = '\0'; // over the separator, or just past the data
             destination[stored++] = ConvertWithin(scan->buffer + begin, scan->buffer + at, fast);
@@ -250,15 +262,20 @@ int64_t ReadSelectedNumbersInChunks(float *destination, int64_t capacity, FILE *
                                     int start, size_t chunkBytes)
 {
     int64_t period = stride < 0 ? -(int64_t)stride : (int64_t)stride;
-    if (!file || period == 0 || start < 0 || start >= period || (destination && capacity <= 0))
+    int selectsNothing = period == 0 || start < 0 || start >= period;
+    if (!file || (destination && (selectsNothing || capacity <= 0)))
         return 0;
     if (chunkBytes < 1)
         chunkBytes = 1;
     NumberScan scan = {file, (char *)malloc(chunkBytes + 1), chunkBytes, chunkBytes, 0};
     if (!scan.buffer)
-        return -1;
+        return NUMBER_READ_NO_MEMORY;
+    // Counting reads the file even when nothing is selected, so that a file
+    // that cannot be read says so whatever the stride.
     int64_t result = destination ? StoreSelected(&scan, destination, capacity, period, start)
-                                 : SelectedAmong(CountTokens(&scan), period, start);
+                                 : CountTokens(&scan);
+    if (!destination && result >= 0)
+        result = selectsNothing ? 0 : SelectedAmong(result, period, start);
     free(scan.buffer);
     return result;
 }

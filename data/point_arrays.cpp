@@ -60,26 +60,35 @@ const char *CommandArray(int count, char **tokens)
     return NULL;
 }
 
+// The answer to a failed read: a file that cannot be read answers as one that
+// cannot be opened, a block that cannot be had as memory running out.
+static const char *ReadFailure(int64_t result)
+{
+    return result == NUMBER_READ_FAILED ? Refuse(MSG_ERROR_OPENING_FILE) : NotEnoughMemory();
+}
+
 // Counts the selected numbers, then stores them in a block of that size. A
 // file that selects nothing still takes its slot, left empty. Returns none, or
-// the message when memory runs out (the store is then unchanged).
+// the message when reading fails or memory runs out (the store is then
+// unchanged).
 static const char *ReadNumberFile(FILE *file, int stride, int start)
 {
     int64_t n = ReadSelectedNumbers(NULL, 0, file, stride, start);
-    if (n < 0 || n > INT_MAX)
+    if (n < 0)
+        return ReadFailure(n);
+    if (n > INT_MAX)
         return NotEnoughMemory();
     float *block = NULL;
     if (n > 0) {
         block = NewBlock(n);
         if (!block)
             return NotEnoughMemory();
-        fseek(file, 0, SEEK_SET);
         // The file may have changed since it was counted: the length is what
         // was stored now, never more than the block holds.
-        n = ReadSelectedNumbers(block, n, file, stride, start);
+        n = fseek(file, 0, SEEK_SET) == 0 ? ReadSelectedNumbers(block, n, file, stride, start) : NUMBER_READ_FAILED;
         if (n < 0) {
             free(block);
-            return NotEnoughMemory();
+            return ReadFailure(n);
         }
     }
     StoreBlock(block, (int)n);
@@ -97,7 +106,7 @@ const char *CommandArrayFile(int count, char **tokens)
     FILE *file = fopen(tokens[1], "rb");
     if (!file)
         return Refuse(MSG_ERROR_OPENING_FILE);
-    const char *result = ReadNumberFile(file, atoi(tokens[2]), atoi(tokens[3]));
+    const char *result = ReadNumberFile(file, TokenToInt(tokens[2]), TokenToInt(tokens[3]));
     fclose(file);
     return result;
 }

@@ -92,6 +92,6 @@ const char *CommandDisk(int count, char **tokens)
         return WrongTokenCount();
     if (!Quadric)
         return NULL;
-    gluPartialDisk(Quadric, atof(tokens[1]), 1.0, atoi(tokens[4]), atoi(tokens[2]), 0.0, atof(tokens[3]));
+    gluPartialDisk(Quadric, atof(tokens[1]), 1.0, TokenToInt(tokens[4]), TokenToInt(tokens[2]), 0.0, atof(tokens[3]));
     return NULL;
 }

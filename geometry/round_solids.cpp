@@ -33,7 +33,7 @@ const char *CommandSphere(int count, char **tokens)
         gluQuadricNormals(Quadric, GLU_SMOOTH);
         glShadeModel(GL_SMOOTH);
     }
-    gluSphere(Quadric, 1.0, atoi(tokens[2]), atoi(tokens[1]));
+    gluSphere(Quadric, 1.0, TokenToInt(tokens[2]), TokenToInt(tokens[1]));
     return NULL;
 }
 
@@ -47,8 +47,8 @@ const char *CommandCylinder(int count, char **tokens)
     float topRadius = (float)atof(tokens[1]);
     float sweep = (float)atof(tokens[3]);
     float step = Radians(sweep);
-    int segments = atoi(tokens[4]);
-    int rings = atoi(tokens[2]);
+    int segments = TokenToInt(tokens[4]);
+    int rings = TokenToInt(tokens[2]);
     glShadeModel(GL_SMOOTH);
     SweepFlat = IsFlat(tokens[5]);
     if (rings <= 0 || segments <= 0)
@@ -87,8 +87,8 @@ const char *CommandTorus(int count, char **tokens)
     float tubeEnd = Radians((float)atof(tokens[3]));
     float sweep = (float)atof(tokens[6]);
     float step = Radians(sweep);
-    int segments = atoi(tokens[7]);
-    int bands = atoi(tokens[4]);
+    int segments = TokenToInt(tokens[7]);
+    int bands = TokenToInt(tokens[4]);
     glShadeModel(GL_SMOOTH);
     ProfileFlat = IsFlat(tokens[5]);
     SweepFlat = IsFlat(tokens[8]);

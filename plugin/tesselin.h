@@ -82,6 +82,8 @@ const char *MakeError(char *buffer, const char *text);
 const char *MakeWarning(char *buffer, const char *text);
 const char *WrongTokenCount(void);
 void ParseVector3(float *out, char **tokens, int first);
+// A token read as atoi reads it, held to INT_MIN..INT_MAX beyond that range.
+int TokenToInt(const char *token);
 void ResetWorkingValues(void);
 
 void ReleasePointArrays(void);

@@ -28,7 +28,7 @@ const char *CommandShine(int count, char **tokens)
 {
     if (count != 5)
         return WrongTokenCount();
-    glMateriali(GL_FRONT_AND_BACK, GL_SHININESS, atoi(tokens[1]));
+    glMateriali(GL_FRONT_AND_BACK, GL_SHININESS, TokenToInt(tokens[1]));
     ParseVector3(WorkVector, tokens, 2);
     glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, WorkVector);
     return NULL;

@@ -50,14 +50,28 @@ BOOL CopyRect(RECT *dst, const RECT *src)
     return 1;
 }
 
+// Windows adds in 32 bits and wraps; here each side is worked out in 64 bits
+// and held to the int range, so every rectangle that Windows moves without
+// wrapping comes out the same, and one that would wrap stays at the limit
+// instead of jumping to the far side.
+int SaturateToInt(int64_t value)
+{
+    return value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : (int)value;
+}
+
+static void MoveSides(RECT *rect, int64_t left, int64_t top, int64_t right, int64_t bottom)
+{
+    rect->left = SaturateToInt(rect->left + left);
+    rect->top = SaturateToInt(rect->top + top);
+    rect->right = SaturateToInt(rect->right + right);
+    rect->bottom = SaturateToInt(rect->bottom + bottom);
+}
+
 BOOL InflateRect(RECT *rect, int dx, int dy)
 {
     if (!rect)
         return 0;
-    rect->left -= dx;
-    rect->right += dx;
-    rect->top -= dy;
-    rect->bottom += dy;
+    MoveSides(rect, -(int64_t)dx, -(int64_t)dy, dx, dy);
     return 1;
 }
 
@@ -65,10 +79,7 @@ BOOL OffsetRect(RECT *rect, int dx, int dy)
 {
     if (!rect)
         return 0;
-    rect->left += dx;
-    rect->right += dx;
-    rect->top += dy;
-    rect->bottom += dy;
+    MoveSides(rect, dx, dy, dx, dy);
     return 1;
 }
 

@@ -12,6 +12,10 @@
 // canvas costs no more than one that fits it. Pixels with alpha are blended
 // over what the surface holds.
 #include "platform/picture.h"
+#include "platform/portable/bmp_rows.h"
+#include "platform/portable/gif_rows.h"
+#include "platform/portable/picture_bounds.h"
+#include "platform/portable/png_rows.h"
 #include "platform/portable/surface.h"
 
 #include <png.h>
@@ -22,7 +26,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 enum { KIND_JPEG, KIND_PNG, KIND_OTHER };
 
@@ -54,10 +60,31 @@ typedef struct Span {
 // also keeps sizes within the int that stb_image takes.
 static const size_t MaxFileBytes = (size_t)1 << 30;
 static const int64_t MaxDecodedPixels = (int64_t)1 << 28;
+// A picture drawn smaller than it is but decoded whole all the same (GIF,
+// BMP, interlaced PNG) may take at most this much decoder memory: beyond it,
+// it would cost far more than a photo of its size decoded reduced.
+static const int64_t MaxWholeDecodeBytes = (int64_t)64 << 20;
+// stb_image holds a GIF's screen three times while it decodes the first
+// frame (the frame, the background and a byte per pixel of history).
+static const int64_t GifDecodeBytesPerPixel = 9;
+
+// Opened without blocking: opening a FIFO would otherwise wait for a writer
+// forever, before the file's kind could be looked at. Only regular files are
+// read; for them the flag changes nothing.
+static FILE *OpenWithoutWaiting(const char *path)
+{
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return NULL;
+    FILE *file = fdopen(fd, "rb");
+    if (!file)
+        close(fd);
+    return file;
+}
 
 static int ReadWholeFile(const char *path, unsigned char **bytes, size_t *size)
 {
-    FILE *file = fopen(path, "rb");
+    FILE *file = OpenWithoutWaiting(path);
     if (!file)
         return 0;
     struct stat info;
@@ -85,8 +112,15 @@ static int KindOf(const unsigned char *bytes, size_t size)
     return KIND_OTHER;
 }
 
+static int IsGif(const PictureObject *picture)
+{
+    return picture->size >= 4 && memcmp(picture->bytes, "GIF8", 4) == 0;
+}
+
 static int ReadJpegHeader(PictureObject *picture)
 {
+    if (!JpegSizeWithinFile(picture->bytes, picture->size))
+        return 0;
     tjhandle decoder = tjInitDecompress();
     int width = 0, height = 0, subsampling, colourspace;
     int ok = decoder && tjDecompressHeader3(decoder, picture->bytes, (unsigned long)picture->size, &width,
@@ -109,7 +143,7 @@ static int BeginPng(const PictureObject *picture, png_image *image)
 static int ReadPngHeader(PictureObject *picture)
 {
     png_image image;
-    if (!BeginPng(picture, &image))
+    if (!PngSizeWithinFile(picture->bytes, picture->size) || !BeginPng(picture, &image))
         return 0;
     int ok = image.width <= INT32_MAX && image.height <= INT32_MAX;
     picture->width = (int32_t)image.width;
@@ -126,6 +160,13 @@ static int ReadOtherHeader(PictureObject *picture)
         return 0;
     picture->width = width;
     picture->height = height;
+    // stb_image hands a top-down BMP's height over as stored, negative; the
+    // header tells the size upright, and whether the file holds its rows.
+    if (picture->size >= 2 && memcmp(picture->bytes, "BM", 2) == 0 &&
+        !BmpSizeWithinFile(picture->bytes, picture->size, &picture->width, &picture->height))
+        return 0;
+    if (IsGif(picture) && !GifScreenWithinFile(picture->bytes, picture->size))
+        return 0;
     picture->alpha = components == 2 || components == 4;
     return 1;
 }
@@ -208,6 +249,61 @@ static int DecodeJpeg(const PictureObject *picture, int64_t needWidth, int64_t n
     return ok;
 }
 
+// The whole factor by which a side of size pixels can shrink and still keep
+// at least need pixels.
+static int ReductionFor(int32_t size, int64_t need)
+{
+    int64_t factor = need > 0 ? size / need : 1;
+    return factor > 1 ? (int)(factor < INT32_MAX ? factor : INT32_MAX) : 1;
+}
+
+static int ReducedWithinLimit(const PictureObject *picture, int factorX, int factorY)
+{
+    int64_t width = (picture->width - 1) / factorX + 1, height = (picture->height - 1) / factorY + 1;
+    return width * height <= MaxDecodedPixels;
+}
+
+static void TakeReduced(const ReducedPicture *reduced, PixelImage *image)
+{
+    image->pixels = reduced->pixels;
+    image->width = reduced->width;
+    image->height = reduced->height;
+    image->channels = reduced->channels;
+}
+
+// Drawn at its size or larger, a picture is decoded whole.
+enum { DRAWN_WHOLE = -1 };
+
+typedef int (*RowDecoder)(const PictureObject *picture, int factorX, int factorY, ReducedPicture *reduced);
+
+static int PngRows(const PictureObject *picture, int factorX, int factorY, ReducedPicture *reduced)
+{
+    return DecodePngReduced(picture->bytes, picture->size, picture->alpha, factorX, factorY, reduced);
+}
+
+static int GifRows(const PictureObject *picture, int factorX, int factorY, ReducedPicture *reduced)
+{
+    return DecodeGifReduced(picture->bytes, picture->size, factorX, factorY, reduced);
+}
+
+// A picture drawn smaller than it is, decoded row by row into a reduced copy.
+// Returns ROWS_DONE, ROWS_FAILED, ROWS_INTERLACED (to be decoded whole,
+// though drawn smaller) or DRAWN_WHOLE.
+static int DecodeReducedRows(const PictureObject *picture, int64_t needWidth, int64_t needHeight,
+                             RowDecoder decode, PixelImage *image)
+{
+    int factorX = ReductionFor(picture->width, needWidth), factorY = ReductionFor(picture->height, needHeight);
+    if (factorX == 1 && factorY == 1)
+        return DRAWN_WHOLE;
+    if (!ReducedWithinLimit(picture, factorX, factorY))
+        return ROWS_FAILED;
+    ReducedPicture reduced;
+    int result = decode(picture, factorX, factorY, &reduced);
+    if (result == ROWS_DONE)
+        TakeReduced(&reduced, image);
+    return result;
+}
+
 static int DecodePng(const PictureObject *picture, PixelImage *image)
 {
     png_image png;
@@ -225,9 +321,26 @@ static int DecodePng(const PictureObject *picture, PixelImage *image)
     return png_image_finish_read(&png, NULL, image->pixels, 0, NULL) != 0;
 }
 
+static int WholeDecodeAffordable(const PictureObject *picture, int64_t bytesPerPixel)
+{
+    return (int64_t)picture->width * picture->height * bytesPerPixel <= MaxWholeDecodeBytes;
+}
+
+// A 24-bit BMP: straight from the file's bytes, reduced where drawn smaller.
+static int DecodeBmp24(const PictureObject *picture, int64_t needWidth, int64_t needHeight, PixelImage *image)
+{
+    int factorX = ReductionFor(picture->width, needWidth), factorY = ReductionFor(picture->height, needHeight);
+    ReducedPicture reduced;
+    if (!ReducedWithinLimit(picture, factorX, factorY) ||
+        !DecodeBmp24Reduced(picture->bytes, picture->size, factorX, factorY, &reduced))
+        return 0;
+    TakeReduced(&reduced, image);
+    return 1;
+}
+
 static int DecodeOther(const PictureObject *picture, PixelImage *image)
 {
-    if ((int64_t)picture->width * picture->height > MaxDecodedPixels)
+    if (!WholeDecodeAffordable(picture, IsGif(picture) ? GifDecodeBytesPerPixel : 4))
         return 0;
     int components;
     image->channels = picture->alpha ? 4 : 3;
@@ -251,9 +364,21 @@ static void FreePixels(PixelImage *image)
 static int DecodePicture(const PictureObject *picture, int64_t needWidth, int64_t needHeight, PixelImage *image)
 {
     memset(image, 0, sizeof *image);
-    int ok = picture->kind == KIND_JPEG  ? DecodeJpeg(picture, needWidth, needHeight, image)
-             : picture->kind == KIND_PNG ? DecodePng(picture, image)
-                                         : DecodeOther(picture, image);
+    int ok, rows;
+    if (picture->kind == KIND_JPEG) {
+        ok = DecodeJpeg(picture, needWidth, needHeight, image);
+    } else if (picture->kind == KIND_PNG) {
+        rows = DecodeReducedRows(picture, needWidth, needHeight, PngRows, image);
+        ok = rows == ROWS_DONE || (rows == DRAWN_WHOLE && DecodePng(picture, image)) ||
+             (rows == ROWS_INTERLACED && WholeDecodeAffordable(picture, 4) && DecodePng(picture, image));
+    } else if (IsPlainBmp24(picture->bytes, picture->size)) {
+        ok = DecodeBmp24(picture, needWidth, needHeight, image);
+    } else if (IsGif(picture)) {
+        rows = DecodeReducedRows(picture, needWidth, needHeight, GifRows, image);
+        ok = rows == ROWS_DONE || (rows != ROWS_FAILED && DecodeOther(picture, image));
+    } else {
+        ok = DecodeOther(picture, image);
+    }
     if (!ok)
         FreePixels(image);
     return ok;

@@ -26,6 +26,9 @@ typedef struct MemoryDC {
 // The surface a device context draws on, or none for a handle we do not know.
 TesselinSurface *SurfaceOfDC(HDC dc);
 
+// A 64-bit amount held to the int range.
+int SaturateToInt(int64_t value);
+
 // The part of rect that lies on the surface; false when nothing does.
 bool ClipToSurface(const TesselinSurface *surface, const RECT *rect, RECT *clipped);
 

@@ -102,9 +102,9 @@ static int IsLineEnd(char c)
     return c == '\r' || c == '\n';
 }
 
-static int WidthOf(const char *text, int length)
+static int64_t WidthOf(const char *text, int length)
 {
-    int width = 0;
+    int64_t width = 0;
     for (int i = 0; i < length; i++)
         width += GlyphOf((unsigned char)text[i])->advance;
     return width;
@@ -113,14 +113,15 @@ static int WidthOf(const char *text, int length)
 // Where the line that starts at text ends: at a line break, or, when wrapping,
 // after the last whole word that fits in maxWidth (a first word that is wider
 // than that stays whole). Trailing spaces of a wrapped line are not part of it.
-static int LineLength(const char *text, int length, int wrap, int maxWidth)
+static int LineLength(const char *text, int length, int wrap, int64_t maxWidth)
 {
     int end = 0;
     while (end < length && !IsLineEnd(text[end]))
         end++;
     if (!wrap || WidthOf(text, end) <= maxWidth)
         return end;
-    int width = 0, fitting = -1;
+    int64_t width = 0;
+    int fitting = -1;
     for (int i = 0; i <= end; i++) {
         int wordEnd = i > 0 && text[i - 1] != ' ' && (i == end || text[i] == ' ');
         if (wordEnd && width > maxWidth)
@@ -149,23 +150,25 @@ static int SkipBreak(const char *text, int length, int at)
     return at;
 }
 
-static void DrawGlyph(TesselinSurface *surface, const RECT *clip, const Glyph *glyph, int penX, int baseline)
+// Pen positions are 64-bit: a rectangle near the int limits puts them past
+// the int range, where they only ever fall outside the clip.
+static void DrawGlyph(TesselinSurface *surface, const RECT *clip, const Glyph *glyph, int64_t penX, int64_t baseline)
 {
     for (int row = 0; row < glyph->rows; row++) {
-        int y = baseline - glyph->top + row;
+        int64_t y = baseline - glyph->top + row;
         if (y < clip->top || y >= clip->bottom)
             continue;
         const unsigned char *bits = glyph->bits + (size_t)row * glyph->pitch;
         uint32_t *pixels = surface->pixels + (size_t)y * surface->stride;
         for (int col = 0; col < glyph->width; col++) {
-            int x = penX + glyph->left + col;
+            int64_t x = penX + glyph->left + col;
             if (x >= clip->left && x < clip->right && (bits[col >> 3] & (0x80 >> (col & 7))))
                 pixels[x] = 0;
         }
     }
 }
 
-static void DrawLine(TesselinSurface *surface, const RECT *clip, const char *text, int length, int x, int top)
+static void DrawLine(TesselinSurface *surface, const RECT *clip, const char *text, int length, int64_t x, int64_t top)
 {
     for (int i = 0; i < length; i++) {
         const Glyph *glyph = GlyphOf((unsigned char)text[i]);
@@ -188,23 +191,24 @@ int DrawTextA(HDC dc, LPCSTR text, int length, RECT *rect, UINT format)
     RECT clip = {0, 0, 0, 0};
     if (surface)
         ClipToSurface(surface, rect, &clip);
-    int maxWidth = rect->right - rect->left, widest = 0, lines = 0, at = 0;
+    int64_t maxWidth = (int64_t)rect->right - rect->left, widest = 0, lines = 0;
+    int at = 0;
     do {
         int n = LineLength(text + at, length - at, wrap, maxWidth);
-        int width = WidthOf(text + at, n);
+        int64_t width = WidthOf(text + at, n);
         if (width > widest)
             widest = width;
         if (surface)
-            DrawLine(surface, &clip, text + at, n, rect->left, rect->top + lines * TheFont.lineHeight);
+            DrawLine(surface, &clip, text + at, n, rect->left, (int64_t)rect->top + lines * TheFont.lineHeight);
         lines++;
         at = SkipBreak(text, length, at + n);
     } while (at < length);
-    int height = lines * TheFont.lineHeight;
+    int64_t height = lines * TheFont.lineHeight;
     if (measure) {
-        rect->right = rect->left + widest;
-        rect->bottom = rect->top + height;
+        rect->right = SaturateToInt(rect->left + widest);
+        rect->bottom = SaturateToInt(rect->top + height);
     }
-    return height;
+    return SaturateToInt(height);
 }
 
 // The font lives as long as the module: freed when the module is unloaded, so

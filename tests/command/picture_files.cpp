@@ -4,6 +4,7 @@
 #include <stb_image_write.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <random>
 
@@ -110,4 +111,52 @@ long CountNear(const FakeCanvas &canvas, uint32_t colour, int tolerance, int lef
             n += near;
         }
     return n;
+}
+
+// 24 bits per pixel, rows padded to four bytes, BITMAPINFOHEADER; a top-down
+// file stores its first row first and says so with a negative height.
+std::string EncodeBmp(const TestImage &image, bool topDown)
+{
+    const uint32_t stride = (uint32_t(image.width) * 3 + 3) & ~3u;
+    const uint32_t pixelBytes = stride * uint32_t(image.height), offset = 54;
+    std::string bytes;
+    auto put = [&bytes](uint32_t value, int size) {
+        for (int i = 0; i < size; i++)
+            bytes += char((value >> (8 * i)) & 0xFF);
+    };
+    bytes += "BM";
+    put(offset + pixelBytes, 4);
+    put(0, 4);
+    put(offset, 4);
+    put(40, 4);
+    put(uint32_t(image.width), 4);
+    put(uint32_t(topDown ? -image.height : image.height), 4);
+    put(1, 2);
+    put(24, 2);
+    put(0, 4);
+    put(pixelBytes, 4);
+    put(2835, 4);
+    put(2835, 4);
+    put(0, 4);
+    put(0, 4);
+    for (int row = 0; row < image.height; row++) {
+        int y = topDown ? row : image.height - 1 - row;
+        for (int x = 0; x < image.width; x++) {
+            const Rgba &p = image.pixels[size_t(y) * image.width + x];
+            bytes += char(p.b);
+            bytes += char(p.g);
+            bytes += char(p.r);
+        }
+        bytes.append(stride - uint32_t(image.width) * 3, '\0');
+    }
+    return bytes;
+}
+
+bool WriteBytes(const fs::path &path, const std::string &bytes)
+{
+    std::FILE *file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
 }

@@ -35,6 +35,10 @@ inline bool WritePicture(const std::filesystem::path &path, const TestImage &ima
     return WritePicture(path, std::vector<TestImage>{image});
 }
 
+// A 24-bit BMP of the image, stored bottom-up (the usual order) or top-down.
+std::string EncodeBmp(const TestImage &image, bool topDown);
+bool WriteBytes(const std::filesystem::path &path, const std::string &bytes);
+
 // A fresh temporary directory, removed with its contents at the end.
 struct TempDir {
     std::filesystem::path path;

@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include <fstream>
+#include <malloc.h>
 
 namespace {
 
@@ -201,6 +202,11 @@ TEST_F(PluginTest, ArrayCommandsStandBehindTheGates)
 // address space is limited in a child process, a little above what it uses.
 void LimitAddressSpace(long extraBytes)
 {
+    // Blocks of a few MB must come from fresh mappings, not from heap space
+    // that earlier tests freed and glibc kept (it raises its mapping
+    // threshold after large frees), or the limit would not bite.
+    malloc_trim(0);
+    mallopt(M_MMAP_THRESHOLD, 64 * 1024);
     long pages = 0;
     std::ifstream("/proc/self/statm") >> pages;
     rlimit limit{};

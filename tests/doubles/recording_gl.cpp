@@ -116,9 +116,11 @@ void glShadeModel(GLenum mode) { Record("glShadeModel", {double(mode)}); }
 
 GLUquadric *gluNewQuadric(void)
 {
-    int id = nextQuadric++ % (int)sizeof quadricBlock;
-    if (id == 0)
-        id = nextQuadric++;
+    // Ids wrap within the block; 0 stands for none and is never given.
+    int id;
+    do
+        id = nextQuadric++ % (int)sizeof quadricBlock;
+    while (id == 0);
     liveQuadrics.insert(id);
     Record("gluNewQuadric", {double(id)});
     return reinterpret_cast<GLUquadric *>(quadricBlock + id);

@@ -1,15 +1,20 @@
-// Runs the command fuzzer's entry over generated inputs: random tokens, huge and
+// Runs the fuzz targets' entries over generated inputs: random tokens, huge and
 // tiny numbers, words that are not numbers, every keyword with every token count
-// up to twelve. A crash, a sanitizer report or an over-long result fails it.
+// up to twelve, and every seed of both corpora. A crash, a sanitizer report or
+// an over-long result fails it.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 const char *const *FuzzKeywords(size_t *count);
+int RunFuzzScript(const uint8_t *data, size_t size);
 
 namespace {
 
@@ -73,6 +78,35 @@ TEST(Robustness, CommandsAcrossChangingCanvases)
             std::vector<uint8_t> input = Input(1, keyword, {line.begin() + 1, line.end()});
             ASSERT_EQ(LLVMFuzzerTestOneInput(input.data(), input.size()), 0);
         }
+}
+
+std::vector<uint8_t> Contents(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Every seed, then every seed with each of its lines repeated in turn, so the
+// scripts also meet their own state twice (a second canvas, a second load).
+TEST(Robustness, EverySeedOfBothCorpora)
+{
+    namespace fs = std::filesystem;
+    int scripts = 0, commands = 0;
+    for (const auto &entry : fs::directory_iterator(fs::path(TESSELIN_FUZZ_CORPUS) / "command")) {
+        std::vector<uint8_t> input = Contents(entry.path());
+        ASSERT_EQ(LLVMFuzzerTestOneInput(input.data(), input.size()), 0) << entry.path();
+        commands++;
+    }
+    for (const auto &entry : fs::directory_iterator(fs::path(TESSELIN_FUZZ_CORPUS) / "script")) {
+        std::vector<uint8_t> input = Contents(entry.path());
+        ASSERT_EQ(RunFuzzScript(input.data(), input.size()), 0) << entry.path();
+        std::vector<uint8_t> twice = input;
+        twice.insert(twice.end(), input.begin(), input.end());
+        ASSERT_EQ(RunFuzzScript(twice.data(), twice.size()), 0) << entry.path() << " twice";
+        scripts++;
+    }
+    EXPECT_GE(commands, 30);
+    EXPECT_GE(scripts, 5);
 }
 
 }
