@@ -122,7 +122,7 @@ TEST(ModelRender, InsideFacingDarkensFacesTurnedToTheLight)
 
 TEST(ModelRender, ExamplesRenderWithoutErrors)
 {
-    const auto dir = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "examples";
+    const auto dir = std::filesystem::path(TESSELIN_SOURCE_DIR) / "examples";
     for (const char *name : {"lit_scene.tsl", "wireframe.tsl", "torus_knot_anaglyph.tsl"}) {
         std::ifstream in(dir / name);
         ASSERT_TRUE(in) << name;
