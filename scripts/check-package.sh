@@ -37,6 +37,13 @@ check_prefix() {
     [ -f "$prefix/$f" ] || fail "$label: $f is not installed"
   done
   [ -x "$prefix/bin/tesselin" ] || { fail "$label: no program"; return; }
+  # The installed manual's pictures are installed beside it.
+  local doc="$prefix/share/doc/tesselin" missing=0 pictures=0
+  for src in $(grep -o 'src="[^"]*"' "$doc/manual.htm" | sed 's/^src="//; s/"$//'); do
+    pictures=$((pictures + 1))
+    [ -f "$doc/$src" ] || { missing=$((missing + 1)); echo "missing: $doc/$src" >&2; }
+  done
+  [ $pictures -gt 0 ] && [ $missing -eq 0 ] || fail "$label: $missing of the manual's $pictures pictures are not installed"
   local work="$scratch/work-$label"
   mkdir -p "$work/bin"
   ( cd "$work" && "$prefix/bin/tesselin" run "$prefix/share/tesselin/examples/demo.tsl" -o demo.png ) \
