@@ -15,7 +15,6 @@ animation goes to docs/images/gallery/turntable.gif.
         when one is missing, out of date, or not shown where it is made
 """
 import argparse
-import html
 import html.parser
 import os
 import shutil
@@ -99,7 +98,7 @@ def render_manual(program, out_dir, scratch, problems):
         if picture not in shown:
             problems.append(f"{MANUAL}:{line}: {picture} is made but no <img> shows it")
         raw = os.path.join(scratch, "raw.png")
-        status, messages = run_script(program, html.unescape(text), raw)
+        status, messages = run_script(program, text, raw)
         if status != 0:
             problems.append(f"{MANUAL}:{line}: the example for {picture} failed:\n{messages}")
         if not os.path.exists(raw):
