@@ -192,6 +192,7 @@ int CanvasHost::MakeAnaglyph(COLORREF leftColour, COLORREF rightColour)
         ComposeAnaglyph(&left->pixels[std::size_t(y) * left->surface.stride],
                         &right_->pixels[std::size_t(y) * right_->surface.stride], std::size_t(width), leftColour,
                         rightColour);
+    events_.AnaglyphMade(leftColour, rightColour);
     return 0;
 }
 

@@ -29,6 +29,8 @@ public:
     virtual void FrameFinished(const struct Canvas &left, const struct Canvas *right) = 0;
     // The plug-in asked to copy the canvas window's image.
     virtual void CopyRequested(const Image &image) = 0;
+    // The plug-in composed an anaglyph in the canvas window with these colours.
+    virtual void AnaglyphMade(COLORREF, COLORREF) {}
 };
 
 // The 3D side of a canvas selected for modelling.

@@ -5,6 +5,7 @@
 #include <readline/readline.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,9 @@
 namespace tesselin {
 
 namespace {
+
+// Samples per pixel of 3D canvases unless --samples says otherwise.
+constexpr int DefaultSamples = 1;
 
 constexpr const char *Usage = R"(Tesselin draws 3D models, pictures and anaglyphs from command scripts,
 without a display, and writes the result as PNG images.
@@ -51,6 +55,21 @@ Options of run:
                          (left eye on the left) as PNG
   --frames PREFIX        write every finished frame: PREFIX-0001.png, ...;
                          the right eye of a stereo frame as PREFIX-0001-right.png
+  --samples N            samples per pixel of 3D canvases (default 1); 4 gives smooth
+                         edges, 1 the exact raster without them
+  --anaglyph METHOD      compose the canvas window from the two eyes by METHOD
+                         instead of the script's colours: color, half-color,
+                         gray, dubois (red-cyan), green-magenta, amber-blue;
+                         script (the default) keeps the script's anaglyph
+  --swap-eyes            exchange the eyes (glasses worn the other way round)
+  --pair FILE            write both eyes in the --layout as PNG, or as a stereo
+                         JPEG when FILE ends in .mpo
+  --layout LAYOUT        parallel (default), cross-eyed, over-under, half-width,
+                         half-height; stereo animations show this layout
+                         instead of the anaglyph
+  --animation FILE       write every finished frame into one .gif, .webp or
+                         .mp4 (.mp4 needs the ffmpeg program)
+  --fps N                frames per second of the animation (default 25)
   --module PATH          the plug-in module (default: tesselin.so next to
                          this program)
   --timing               say at the end where the time went
@@ -83,7 +102,23 @@ struct Arguments {
     Outputs outputs;
     std::string framesPrefix;
     bool timing = false;
+    int samples = DefaultSamples;
+    AnaglyphMethod anaglyph = AnaglyphMethod::Script;
+    bool swapEyes = false;
+    std::optional<StereoLayout> layout;
+    std::string animation;
+    double fps = DefaultFps;
 };
+
+// Whole positive numbers up to limit; none for anything else.
+std::optional<int> CountIn(const std::string &text, int limit)
+{
+    int value = 0;
+    auto [end, failed] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (failed != std::errc() || end != text.data() + text.size() || value < 1 || value > limit)
+        return std::nullopt;
+    return value;
+}
 
 // Parses argv; none (and a message in error) for a usage fault.
 std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string &error)
@@ -136,6 +171,58 @@ std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string
         } else if (arguments.run && option == "--frames") {
             if (!takeValue(arguments.framesPrefix))
                 return std::nullopt;
+        } else if (arguments.run && option == "--samples") {
+            std::string text;
+            if (!takeValue(text))
+                return std::nullopt;
+            auto samples = CountIn(text, 64);
+            if (!samples) {
+                error = "--samples takes a whole number from 1 to 64, not " + text;
+                return std::nullopt;
+            }
+            arguments.samples = *samples;
+        } else if (arguments.run && option == "--anaglyph") {
+            std::string name;
+            if (!takeValue(name))
+                return std::nullopt;
+            auto method = AnaglyphMethodNamed(name);
+            if (!method) {
+                error = "--anaglyph takes one of " + AnaglyphMethodNames() + ", not " + name;
+                return std::nullopt;
+            }
+            arguments.anaglyph = *method;
+        } else if (arguments.run && option == "--swap-eyes" && !inlineValue) {
+            arguments.swapEyes = true;
+        } else if (arguments.run && option == "--pair") {
+            if (!takeValue(arguments.outputs.pair))
+                return std::nullopt;
+        } else if (arguments.run && option == "--layout") {
+            std::string name;
+            if (!takeValue(name))
+                return std::nullopt;
+            arguments.layout = StereoLayoutNamed(name);
+            if (!arguments.layout) {
+                error = "--layout takes one of " + StereoLayoutNames() + ", not " + name;
+                return std::nullopt;
+            }
+        } else if (arguments.run && option == "--animation") {
+            if (!takeValue(arguments.animation))
+                return std::nullopt;
+            if (!AnimationFormatOf(arguments.animation)) {
+                error = "--animation writes .gif, .webp or .mp4 files, not " + arguments.animation;
+                return std::nullopt;
+            }
+        } else if (arguments.run && option == "--fps") {
+            std::string text;
+            if (!takeValue(text))
+                return std::nullopt;
+            char *end = nullptr;
+            double fps = std::strtod(text.c_str(), &end);
+            if (*end || !(fps > 0 && fps <= MaxFps)) {
+                error = "--fps takes a number above 0 and at most 120, not " + text;
+                return std::nullopt;
+            }
+            arguments.fps = fps;
         } else if (arguments.run && arguments.script.empty() && (option == "-" || option[0] != '-')) {
             arguments.script = option;
         } else {
@@ -267,6 +354,12 @@ int RunCommandLine(int argc, char **argv)
     options.modulePath = arguments->modulePath.empty() ? ModuleBesideProgram() : arguments->modulePath;
     options.framesPrefix = arguments->framesPrefix;
     options.copyBeside = arguments->outputs.window;
+    options.samples = arguments->samples;
+    options.anaglyph = arguments->anaglyph;
+    options.swapEyes = arguments->swapEyes;
+    options.layout = arguments->layout;
+    options.animation = arguments->animation;
+    options.fps = arguments->fps;
     StderrSink sink;
     auto session = Session::Start(options, sink, error);
     if (!session) {

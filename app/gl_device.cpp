@@ -4,6 +4,7 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -122,6 +123,9 @@ std::unique_ptr<GlDevice> GlDevice::Open(std::string &error)
     Resolve(gl.RenderbufferStorage, "glRenderbufferStorage");
     Resolve(gl.FramebufferRenderbuffer, "glFramebufferRenderbuffer");
     Resolve(gl.CheckFramebufferStatus, "glCheckFramebufferStatus");
+    Resolve(gl.RenderbufferStorageMultisample, "glRenderbufferStorageMultisample");
+    Resolve(gl.BlitFramebuffer, "glBlitFramebuffer");
+    Resolve(gl.GetIntegerv, "glGetIntegerv");
     if (!gl.GenFramebuffers || !gl.CheckFramebufferStatus || !gl.RenderbufferStorage) {
         error = "OpenGL has no framebuffer objects";
         return nullptr;
@@ -130,8 +134,16 @@ std::unique_ptr<GlDevice> GlDevice::Open(std::string &error)
     const GLubyte *version = gl.GetString(GL_VERSION);
     device->renderer_ = std::string(renderer ? reinterpret_cast<const char *>(renderer) : "?") + ", OpenGL " +
                         (version ? reinterpret_cast<const char *>(version) : "?");
+    if (gl.RenderbufferStorageMultisample && gl.BlitFramebuffer && gl.GetIntegerv)
+        gl.GetIntegerv(GL_MAX_SAMPLES, &device->maxSamples_);
     device->Release();
     return device;
+}
+
+int GlDevice::SetSamples(int samples)
+{
+    samples_ = std::clamp(samples, 1, std::max(maxSamples_, 1));
+    return samples_;
 }
 
 GlDevice::~GlDevice()
@@ -160,16 +172,35 @@ std::unique_ptr<GlTarget> GlDevice::MakeTarget(int width, int height, std::strin
     target->MakeCurrent();
     gl_.GenFramebuffers(1, &target->framebuffer_);
     gl_.BindFramebuffer(GL_FRAMEBUFFER, target->framebuffer_);
+    // With multisampling, colour and depth hold several samples per pixel;
+    // a plain colour buffer beside them receives the resolved frame.
+    auto storage = [&](GLenum format) {
+        if (samples_ > 1)
+            gl_.RenderbufferStorageMultisample(GL_RENDERBUFFER, samples_, format, width, height);
+        else
+            gl_.RenderbufferStorage(GL_RENDERBUFFER, format, width, height);
+    };
     gl_.GenRenderbuffers(1, &target->colour_);
     gl_.BindRenderbuffer(GL_RENDERBUFFER, target->colour_);
-    gl_.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+    storage(GL_RGBA8);
     gl_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, target->colour_);
     gl_.GenRenderbuffers(1, &target->depth_);
     gl_.BindRenderbuffer(GL_RENDERBUFFER, target->depth_);
-    gl_.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+    storage(GL_DEPTH_COMPONENT24);
     gl_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, target->depth_);
+    bool complete = gl_.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    if (complete && samples_ > 1) {
+        gl_.GenFramebuffers(1, &target->resolveFramebuffer_);
+        gl_.BindFramebuffer(GL_FRAMEBUFFER, target->resolveFramebuffer_);
+        gl_.GenRenderbuffers(1, &target->resolveColour_);
+        gl_.BindRenderbuffer(GL_RENDERBUFFER, target->resolveColour_);
+        gl_.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+        gl_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, target->resolveColour_);
+        complete = gl_.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        gl_.BindFramebuffer(GL_FRAMEBUFFER, target->framebuffer_);
+    }
     gl_.BindRenderbuffer(GL_RENDERBUFFER, 0);
-    if (gl_.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    if (!complete) {
         error = "OpenGL cannot make a framebuffer of " + std::to_string(width) + " x " + std::to_string(height);
         return nullptr;
     }
@@ -188,10 +219,10 @@ GlTarget::~GlTarget()
     MakeCurrent();
     const RealGl &gl = device_.gl_;
     gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
-    if (framebuffer_)
-        gl.DeleteFramebuffers(1, &framebuffer_);
-    GLuint buffers[2] = {colour_, depth_};
-    gl.DeleteRenderbuffers(2, buffers);
+    GLuint framebuffers[2] = {framebuffer_, resolveFramebuffer_};
+    gl.DeleteFramebuffers(2, framebuffers);
+    GLuint buffers[3] = {colour_, depth_, resolveColour_};
+    gl.DeleteRenderbuffers(3, buffers);
     device_.Release();
     eglDestroyContext(device_.display_, context_);
 }
@@ -206,6 +237,14 @@ void GlTarget::ReadInto(uint32_t *pixels, int stride)
 {
     MakeCurrent();
     const RealGl &gl = device_.gl_;
+    // A multisampled frame is resolved (each pixel the mean of its samples)
+    // into the plain buffer, and read from there.
+    if (resolveFramebuffer_) {
+        gl.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+        gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, resolveFramebuffer_);
+        gl.BlitFramebuffer(0, 0, width_, height_, 0, 0, width_, height_, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        gl.BindFramebuffer(GL_READ_FRAMEBUFFER, resolveFramebuffer_);
+    }
     // The plug-in may have changed how pixels are packed; read tightly.
     gl.PixelStorei(GL_PACK_ALIGNMENT, 4);
     gl.PixelStorei(GL_PACK_ROW_LENGTH, stride);
@@ -213,6 +252,8 @@ void GlTarget::ReadInto(uint32_t *pixels, int stride)
     gl.PixelStorei(GL_PACK_SKIP_PIXELS, 0);
     gl.ReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
     gl.PixelStorei(GL_PACK_ROW_LENGTH, 0);
+    if (resolveFramebuffer_)
+        gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     // OpenGL's rows run bottom to top; RGBA bytes read as 0xAABBGGRR.
     std::vector<uint32_t> row(static_cast<std::size_t>(width_));
     for (int y = 0; y < height_; y++) {

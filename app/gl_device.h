@@ -34,6 +34,9 @@ struct RealGl {
     void (*RenderbufferStorage)(GLenum, GLenum, GLsizei, GLsizei);
     void (*FramebufferRenderbuffer)(GLenum, GLenum, GLenum, GLuint);
     GLenum (*CheckFramebufferStatus)(GLenum);
+    void (*RenderbufferStorageMultisample)(GLenum, GLsizei, GLenum, GLsizei, GLsizei);
+    void (*BlitFramebuffer)(GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLbitfield, GLenum);
+    void (*GetIntegerv)(GLenum, GLint *);
 };
 
 class GlTarget;
@@ -53,6 +56,10 @@ public:
     std::unique_ptr<GlTarget> MakeTarget(int width, int height, std::string &error);
     // Leaves no context current.
     void Release();
+    // Samples per pixel of the targets made from now on (1: no multisampling);
+    // limited to what OpenGL offers. Returns the number in effect.
+    int SetSamples(int samples);
+    int Samples() const { return samples_; }
 
 private:
     GlDevice() = default;
@@ -61,6 +68,7 @@ private:
     void *spare_ = nullptr; // the context made at start-up, used by the first target
     RealGl gl_{};
     std::string renderer_;
+    int samples_ = 1, maxSamples_ = 1;
 };
 
 class GlTarget {
@@ -84,6 +92,8 @@ private:
     void *context_;
     int width_, height_;
     GLuint framebuffer_ = 0, colour_ = 0, depth_ = 0;
+    // With multisampling, the single-sampled copy the frame is resolved into.
+    GLuint resolveFramebuffer_ = 0, resolveColour_ = 0;
 };
 
 } // namespace tesselin

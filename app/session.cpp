@@ -1,9 +1,11 @@
 #include "app/session.h"
 #include "app/clipboard.h"
+#include "app/mpo_file.h"
 #include "app/png_file.h"
 #include "app/script.h"
 #include "app/stopwatch.h"
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -57,6 +59,17 @@ std::unique_ptr<Session> Session::Start(const SessionOptions &options, MessageSi
     if (!session->device_) {
         error = "no OpenGL: " + reason;
         return nullptr;
+    }
+    if (int samples = session->device_->SetSamples(options.samples); samples < options.samples)
+        sink.Line("Warning: OpenGL here offers at most " + std::to_string(samples) +
+                  " samples per pixel; 3D canvases use " + std::to_string(samples));
+    if (!options.animation.empty()) {
+        session->animation_ = AnimationWriter::Open(options.animation, options.fps, error);
+        if (!session->animation_)
+            return nullptr;
+        if (AnimationFormatOf(options.animation) == AnimationFormat::Gif && options.fps > 50)
+            sink.Line("Warning: GIF frames last whole hundredths of a second, and many viewers slow down "
+                      "frames shorter than 2; above 50 frames per second use .webp or .mp4");
     }
     Stopwatch watch(session->times_.module);
     session->module_ = Module::Load(options.modulePath, error);
@@ -152,8 +165,18 @@ bool Session::WriteWindow(const std::string &path)
         Fail("cannot write " + path + ": there is no canvas");
         return false;
     }
+    Image picture = window->Snapshot();
+    if (ComposesWindow()) {
+        const Canvas *right = host_->RightCanvas();
+        auto left = host_->LeftEye();
+        if (right && left && right != window)
+            picture = StereoPicture(*left, right->Snapshot(), false);
+        else
+            Say("Warning: the anaglyph options need a stereo pair; " + path +
+                " shows the canvas window as it is");
+    }
     Stopwatch watch(times_.png);
-    if (!WritePng(path, window->Snapshot(), error)) {
+    if (!WritePng(path, picture, error)) {
         Fail(error);
         return false;
     }
@@ -188,7 +211,37 @@ bool Session::WriteSideBySide(const std::string &path)
         return false;
     }
     Stopwatch watch(times_.png);
-    if (!WritePng(path, SideBySide(*left, right->Snapshot()), error)) {
+    Image rightImage = right->Snapshot();
+    bool ok = options_.swapEyes ? WritePng(path, SideBySide(rightImage, *left), error)
+                                : WritePng(path, SideBySide(*left, rightImage), error);
+    if (!ok) {
+        Fail(error);
+        return false;
+    }
+    return true;
+}
+
+bool Session::WritePair(const std::string &path)
+{
+    where_.clear();
+    const Canvas *right = host_->RightCanvas();
+    auto left = host_->LeftEye();
+    std::string error;
+    if (!right || !left) {
+        Fail("cannot write " + path + ": there is no stereo pair (the script made no right canvas)");
+        return false;
+    }
+    Image first = *left, second = right->Snapshot();
+    if (options_.swapEyes)
+        std::swap(first, second);
+    Stopwatch watch(times_.png);
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char &c : extension)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    bool ok = extension == ".mpo"
+                  ? WriteMpo(path, first, second, error)
+                  : WritePng(path, ArrangePair(first, second, options_.layout.value_or(StereoLayout::Parallel)), error);
+    if (!ok) {
         Fail(error);
         return false;
     }
@@ -204,11 +257,20 @@ bool Session::WriteOutputs(const Outputs &outputs)
         ok = WriteRight(outputs.right) && ok;
     if (!outputs.sideBySide.empty())
         ok = WriteSideBySide(outputs.sideBySide) && ok;
-    return ok;
+    if (!outputs.pair.empty())
+        ok = WritePair(outputs.pair) && ok;
+    return FinishAnimation() && ok;
 }
 
 void Session::FrameFinished(const Canvas &left, const Canvas *right)
 {
+    scriptAnaglyph_.reset();
+    if (animation_) {
+        if (!FlushFrame())
+            return;
+        pendingStereo_ = right != nullptr;
+        pendingFrame_ = right ? StereoPicture(left.Snapshot(), right->Snapshot(), true) : left.Snapshot();
+    }
     if (options_.onFrame) {
         Image rightImage = right ? right->Snapshot() : Image();
         options_.onFrame(left.Snapshot(), right ? &rightImage : nullptr);
@@ -245,6 +307,83 @@ void Session::CopyRequested(const Image &image)
         Say("Copied the canvas window to " + path + " (no clipboard here)");
     else
         Say("Warning: the canvas window could not be copied: " + error);
+}
+
+void Session::AnaglyphMade(COLORREF left, COLORREF right)
+{
+    scriptAnaglyph_ = {left, right};
+    // A stereo frame shown as the script's anaglyph goes into the animation so.
+    if (pendingFrame_ && pendingStereo_ && !options_.layout && options_.anaglyph == AnaglyphMethod::Script) {
+        const Canvas *rightCanvas = host_->RightCanvas();
+        auto leftEye = host_->LeftEye();
+        if (rightCanvas && leftEye)
+            pendingFrame_ = StereoPicture(*leftEye, rightCanvas->Snapshot(), true);
+    }
+}
+
+bool Session::ComposesWindow() const
+{
+    return options_.anaglyph != AnaglyphMethod::Script || (options_.swapEyes && scriptAnaglyph_);
+}
+
+Image Session::StereoPicture(Image left, Image right, bool animationFrame) const
+{
+    if (options_.swapEyes)
+        std::swap(left, right);
+    if (animationFrame && options_.layout)
+        return ArrangePair(left, right, *options_.layout);
+    if (options_.anaglyph != AnaglyphMethod::Script)
+        return ComposeAnaglyphImage(left, right, options_.anaglyph);
+    if (!scriptAnaglyph_) // no anaglyph yet: the canvas window shows the left canvas
+        return options_.swapEyes ? right : left;
+    std::size_t width = std::size_t(std::min(left.width, right.width));
+    for (int y = 0; y < std::min(left.height, right.height); y++)
+        ComposeAnaglyph(&left.At(0, y), &right.At(0, y), width, scriptAnaglyph_->first, scriptAnaglyph_->second);
+    return left;
+}
+
+bool Session::FlushFrame()
+{
+    if (!animation_ || !pendingFrame_)
+        return true;
+    std::string error;
+    Stopwatch watch(times_.png);
+    const Image &frame = *pendingFrame_;
+    if (animation_->Frames() > 0 && (frame.width != animation_->Width() || frame.height != animation_->Height()) &&
+        !warnedFrameSize_) {
+        warnedFrameSize_ = true;
+        where_.clear();
+        Say("Warning: animation frame " + std::to_string(animation_->Frames() + 1) + " is " +
+            std::to_string(frame.width) + " x " + std::to_string(frame.height) + ", the animation " +
+            std::to_string(animation_->Width()) + " x " + std::to_string(animation_->Height()) +
+            "; such frames are cut or padded with white");
+    }
+    bool ok = animation_->Add(frame, error);
+    pendingFrame_.reset();
+    if (!ok) {
+        where_.clear();
+        Fail("animation frame " + std::to_string(animation_->Frames() + 1) + ": " + error + "; the run stops");
+        animation_.reset();
+        host_->RequestStop();
+    }
+    return ok;
+}
+
+bool Session::FinishAnimation()
+{
+    if (!animation_)
+        return true;
+    where_.clear();
+    bool ok = FlushFrame();
+    std::string error;
+    if (ok && animation_) {
+        Stopwatch watch(times_.png);
+        ok = animation_->Finish(error);
+        if (!ok)
+            Fail(error);
+    }
+    animation_.reset();
+    return ok;
 }
 
 } // namespace tesselin

@@ -4,10 +4,13 @@
 #ifndef TESSELIN_APP_SESSION_H
 #define TESSELIN_APP_SESSION_H
 
+#include "app/anaglyph_methods.h"
+#include "app/animation.h"
 #include "app/canvas_host.h"
 #include "app/gl_device.h"
 #include "app/image.h"
 #include "app/module.h"
+#include "app/stereo_layout.h"
 
 #include <functional>
 #include <memory>
@@ -40,6 +43,18 @@ struct SessionOptions {
     bool useClipboard = true;
     // Called with every finished frame (the right eye too for a stereo pair).
     std::function<void(const Image &left, const Image *right)> onFrame;
+    // Samples per pixel of 3D canvases (1: no multisampling).
+    int samples = 1;
+    // How the canvas window's picture and animation frames are made from a
+    // stereo pair: the script's own anaglyph, or one composed by a method.
+    AnaglyphMethod anaglyph = AnaglyphMethod::Script;
+    bool swapEyes = false;
+    // The arrangement of a written pair; with it, stereo animation frames
+    // show the pair arranged so instead of an anaglyph.
+    std::optional<StereoLayout> layout;
+    // Every finished frame into this .gif, .webp or .mp4; empty for none.
+    std::string animation;
+    double fps = DefaultFps;
 };
 
 // Where a run's time went, in seconds (the host's own share in HostTimes).
@@ -53,6 +68,7 @@ struct SessionTimes {
 // What a run writes when it ends; empty paths are not written.
 struct Outputs {
     std::string window, right, sideBySide;
+    std::string pair; // both eyes in the chosen layout; a stereo JPEG when it ends in .mpo
 };
 
 class Session final : private HostEvents {
@@ -77,6 +93,11 @@ public:
     bool WriteWindow(const std::string &path);
     bool WriteRight(const std::string &path);
     bool WriteSideBySide(const std::string &path);
+    // Both eyes in the chosen layout (parallel by default), or as a stereo
+    // JPEG when path ends in .mpo.
+    bool WritePair(const std::string &path);
+    // Completes the animation file, if one is being written.
+    bool FinishAnimation();
 
     bool Stopped() const { return host_->StopRequested(); }
     bool HadError() const { return hadError_; }
@@ -95,6 +116,13 @@ private:
     void HostMessage(const std::string &text) override;
     void FrameFinished(const Canvas &left, const Canvas *right) override;
     void CopyRequested(const Image &image) override;
+    void AnaglyphMade(COLORREF left, COLORREF right) override;
+    // The picture of a stereo pair as the options ask for it; an animation
+    // frame may take the chosen layout.
+    Image StereoPicture(Image left, Image right, bool animationFrame) const;
+    // Whether the options ask for the canvas window to be composed anew.
+    bool ComposesWindow() const;
+    bool FlushFrame();
 
     SessionOptions options_;
     MessageSink &sink_;
@@ -106,6 +134,14 @@ private:
     bool hadError_ = false;
     bool loaded_ = false;
     SessionTimes times_;
+    std::unique_ptr<AnimationWriter> animation_;
+    // The last finished frame, kept until the next one so that an anaglyph
+    // the script makes after finishing it still goes into the animation.
+    std::optional<Image> pendingFrame_;
+    bool pendingStereo_ = false;
+    bool warnedFrameSize_ = false;
+    // The colours of the script's anaglyph of the last frame, if it made one.
+    std::optional<std::pair<COLORREF, COLORREF>> scriptAnaglyph_;
 };
 
 } // namespace tesselin

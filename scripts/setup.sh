@@ -9,6 +9,7 @@ packages=(
   libfreetype-dev fonts-dejavu-core
   libpng-dev zlib1g-dev libturbojpeg0-dev libstb-dev libgif-dev
   libreadline-dev
+  libimagequant-dev libwebp-dev
   libgtest-dev libgmock-dev
 )
 
