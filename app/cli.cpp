@@ -71,7 +71,7 @@ Options of run:
                          .mp4 (.mp4 needs the ffmpeg program)
   --fps N                frames per second of the animation (default 25)
   --module PATH          the plug-in module (default: tesselin.so next to
-                         this program)
+                         this program, or in ../lib/tesselin when installed)
   --timing               say at the end where the time went
 
 The command window (tesselin without run) reads commands from the keyboard,

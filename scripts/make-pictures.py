@@ -6,8 +6,8 @@ disagree.
 Manual: every <pre data-picture="PATH"> in manual.htm is a complete script; it
 is run from the repository's top folder and its canvas window written to PATH,
 which the <img> right after it shows. Gallery: every examples/*.tsl is run and
-its picture written, reduced, to docs/images/gallery/NAME.png; the turntable
-animation goes to docs/images/gallery/turntable.gif.
+its picture written, reduced, to docs/images/gallery/NAME.png; the program
+writes the turntable's frames as an animation to docs/images/gallery/turntable.gif.
 
     scripts/make-pictures.py [--program build/tesselin]          write them all
     scripts/make-pictures.py --check [--program build/tesselin]  render into a
@@ -17,7 +17,6 @@ animation goes to docs/images/gallery/turntable.gif.
 import argparse
 import html.parser
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -29,6 +28,7 @@ MANUAL = "manual.htm"
 GALLERY = "docs/images/gallery"
 GALLERY_WIDTH = 320
 ANIMATION = "turntable"
+ANIMATION_FPS = 12
 # Pixels compared after rendering again: the mean difference per channel, in
 # levels of 255, that still counts as the same picture (Mesa's rasteriser is
 # exact on one machine; this allows for small differences between builds).
@@ -123,6 +123,9 @@ def render_gallery(program, out_dir, scratch, problems):
     for name in example_scripts():
         with open(os.path.join(ROOT, "examples", name + ".tsl"), encoding="utf-8") as f:
             text = f.read()
+        if name == ANIMATION:
+            made += render_animation(program, text, out_dir, scratch, problems)
+            continue
         raw = os.path.join(scratch, "raw.png")
         target = f"{GALLERY}/{name}.png"
         status, messages = run_script(program, text, raw)
@@ -132,30 +135,21 @@ def render_gallery(program, out_dir, scratch, problems):
         save_small(raw, os.path.join(out_dir, target), GALLERY_WIDTH)
         os.unlink(raw)
         made.append(target)
-        if name == ANIMATION:
-            made += render_animation(program, text, out_dir, scratch, problems)
     return made
 
 
 def render_animation(program, text, out_dir, scratch, problems):
-    """The turntable's finished frames, in order, as a looping GIF."""
-    frames_dir = os.path.join(scratch, "frames")
-    os.makedirs(frames_dir, exist_ok=True)
-    status, messages = run_script(program, text, os.path.join(scratch, "last.png"),
-                                  ["--frames", os.path.join(frames_dir, "f")])
-    names = sorted(n for n in os.listdir(frames_dir) if n.endswith(".png") and "right" not in n)
-    if status != 0 or len(names) < 2:
-        problems.append(f"the turntable made {len(names)} frames:\n{messages}")
-        return []
-    frames = []
-    for n in names:
-        image = Image.open(os.path.join(frames_dir, n)).convert("RGB")
-        image = image.resize((GALLERY_WIDTH, round(image.height * GALLERY_WIDTH / image.width)), Image.LANCZOS)
-        frames.append(image.quantize(colors=128, dither=Image.Dither.NONE))
-    shutil.rmtree(frames_dir)
+    """The turntable's finished frames as one looping GIF, written by the
+    program's own --animation."""
     target = f"{GALLERY}/{ANIMATION}.gif"
-    frames[0].save(os.path.join(out_dir, target), save_all=True, append_images=frames[1:], duration=80,
-                   loop=0, optimize=True)
+    os.makedirs(os.path.join(out_dir, GALLERY), exist_ok=True)
+    status, messages = run_script(program, text, os.path.join(scratch, "last.png"),
+                                  ["--animation", os.path.join(out_dir, target), "--fps", str(ANIMATION_FPS)])
+    path = os.path.join(out_dir, target)
+    frames = Image.open(path).n_frames if os.path.exists(path) else 0
+    if status != 0 or frames < 2:
+        problems.append(f"the turntable animation has {frames} frames:\n{messages}")
+        return []
     return [target]
 
 

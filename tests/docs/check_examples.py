@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Every command is used in at least one example script, and the README's
-gallery shows a picture of every example.
+gallery shows a picture (or an animation) of every example.
 
     tests/docs/check_examples.py
 """
@@ -36,11 +36,14 @@ def main():
         readme = f.read()
     for name in sorted(os.listdir(examples)):
         if name.endswith(".tsl"):
-            picture = f"docs/images/gallery/{name[:-4]}.png"
-            if f"]({picture})" not in readme:
-                problems.append(f"the README's gallery does not show {picture}")
-            if not os.path.exists(os.path.join(ROOT, picture)):
-                problems.append(f"{picture} does not exist: run scripts/make-pictures.py")
+            # A still picture, or an animation for a script of many frames.
+            shown = [f"docs/images/gallery/{name[:-4]}.{kind}" for kind in ("png", "gif")]
+            shown = [picture for picture in shown if f"]({picture})" in readme]
+            if not shown:
+                problems.append(f"the README's gallery shows no picture of examples/{name}")
+            for picture in shown:
+                if not os.path.exists(os.path.join(ROOT, picture)):
+                    problems.append(f"{picture} does not exist: run scripts/make-pictures.py")
     for problem in problems:
         print(problem, file=sys.stderr)
     print(f"{len(keywords())} commands, {len(used)} used in examples; {len(problems)} problems")
