@@ -1,4 +1,5 @@
 #include "app/animation.h"
+#include "app/output_file.h"
 
 #include <gif_lib.h>
 #include <libimagequant.h>
@@ -8,6 +9,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,7 +19,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 extern char **environ;
 
@@ -31,10 +32,30 @@ std::string Lowercase(std::string text)
     return text;
 }
 
-void RemoveFile(const std::string &path)
+// Writes all of bytes to descriptor; false with errno set when it cannot.
+bool WriteAll(int descriptor, const uint8_t *bytes, std::size_t size)
 {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
+    while (size > 0) {
+        ssize_t n = write(descriptor, bytes, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        bytes += n;
+        size -= std::size_t(n);
+    }
+    return true;
+}
+
+// Every format is written through a PendingOutput, as any other image: an
+// ordinary file appears complete or not at all, and a device or FIFO is
+// written in place and never removed.
+std::string CannotWrite(const std::string &path, const std::string &reason)
+{
+    return "cannot write " + path + ": " + reason;
 }
 
 // frame cut or padded with white to width x height.
@@ -45,6 +66,14 @@ Image Fitted(const Image &frame, int width, int height)
     for (int y = 0; y < h; y++)
         std::memcpy(&out.At(0, y), &frame.pixels[std::size_t(y) * frame.width], std::size_t(w) * 4);
     return out;
+}
+
+// Why giflib failed: the system's reason where a write or close failed.
+std::string GifReason(int code)
+{
+    if ((code == E_GIF_ERR_WRITE_FAILED || code == E_GIF_ERR_CLOSE_FAILED) && errno != 0)
+        return std::strerror(errno);
+    return GifErrorString(code);
 }
 
 // ---- GIF: a palette of up to 256 colours per frame, chosen and dithered
@@ -62,7 +91,6 @@ public:
         if (file_) {
             int ignored;
             EGifCloseFile(file_, &ignored);
-            RemoveFile(path_);
         }
     }
 
@@ -76,10 +104,16 @@ public:
         bool ok = EGifCloseFile(file_, &code) == GIF_OK;
         file_ = nullptr;
         if (!ok) {
-            RemoveFile(path_);
-            error = "cannot write " + path_ + ": " + GifErrorString(code);
+            output_.Abandon();
+            error = CannotWrite(path_, GifReason(code));
+            return false;
         }
-        return ok;
+        std::string reason;
+        if (!output_.Commit(reason)) {
+            error = CannotWrite(path_, reason);
+            return false;
+        }
+        return true;
     }
 
 protected:
@@ -124,7 +158,7 @@ protected:
         for (int y = 0; ok && y < height_; y++)
             ok = EGifPutLine(file_, &indexes[std::size_t(y) * width_], width_) == GIF_OK;
         if (!ok) {
-            error = "cannot write " + path_ + ": " + GifErrorString(file_->Error);
+            error = CannotWrite(path_, GifReason(file_->Error));
             return Fail();
         }
         return true;
@@ -133,18 +167,21 @@ protected:
 private:
     bool Start(std::string &error)
     {
-        // giflib would make the file readable by its owner only.
-        int descriptor = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (descriptor < 0) {
-            error = "cannot write " + path_ + ": " + std::strerror(errno);
+        output_ = PendingOutput::Open(path_, error);
+        if (!output_.IsOpen())
             return false;
+        // giflib closes the descriptor it is given; the output keeps its own.
+        int descriptor = fcntl(output_.Descriptor(), F_DUPFD_CLOEXEC, 0);
+        if (descriptor < 0) {
+            error = CannotWrite(path_, std::strerror(errno));
+            return Fail();
         }
         int code = 0;
         file_ = EGifOpenFileHandle(descriptor, &code);
         if (!file_) {
             close(descriptor);
-            error = "cannot write " + path_ + ": " + GifErrorString(code);
-            return false;
+            error = CannotWrite(path_, GifReason(code));
+            return Fail();
         }
         EGifSetGifVersion(file_, true);
         // The screen, then the application block that makes viewers loop forever.
@@ -154,7 +191,7 @@ private:
                   EGifPutExtensionBlock(file_, 11, "NETSCAPE2.0") == GIF_OK &&
                   EGifPutExtensionBlock(file_, 3, Loop) == GIF_OK && EGifPutExtensionTrailer(file_) == GIF_OK;
         if (!ok) {
-            error = "cannot write " + path_ + ": " + GifErrorString(file_->Error);
+            error = CannotWrite(path_, GifReason(file_->Error));
             return Fail();
         }
         return true;
@@ -167,10 +204,11 @@ private:
             EGifCloseFile(file_, &ignored);
             file_ = nullptr;
         }
-        RemoveFile(path_);
+        output_.Abandon();
         return false;
     }
 
+    PendingOutput output_;
     GifFileType *file_ = nullptr;
 };
 
@@ -195,14 +233,17 @@ public:
             error = std::string("WebP encoding failed: ") + WebPAnimEncoderGetError(encoder_.get());
             return false;
         }
-        std::ofstream file(path_, std::ios::binary | std::ios::trunc);
-        ok = file && file.write(reinterpret_cast<const char *>(data.bytes), std::streamsize(data.size)) && file.flush();
+        std::string reason;
+        ok = WriteAll(output_.Descriptor(), data.bytes, data.size);
+        if (!ok)
+            reason = std::strerror(errno);
+        else
+            ok = output_.Commit(reason);
         WebPDataClear(&data);
         encoder_.reset();
         if (!ok) {
-            file.close();
-            RemoveFile(path_);
-            error = "cannot write " + path_;
+            output_.Abandon();
+            error = CannotWrite(path_, reason);
         }
         return ok;
     }
@@ -211,6 +252,11 @@ protected:
     bool Encode(const Image &frame, std::string &error) override
     {
         if (!encoder_) {
+            // The file is opened at once, so that a path that cannot be
+            // written stops the run before its frames are drawn.
+            output_ = PendingOutput::Open(path_, error);
+            if (!output_.IsOpen())
+                return false;
             WebPAnimEncoderOptions options;
             if (!WebPAnimEncoderOptionsInit(&options) || !WebPConfigInit(&config_)) {
                 error = "the WebP library does not match its headers";
@@ -248,19 +294,54 @@ private:
     std::unique_ptr<WebPAnimEncoder, void (*)(WebPAnimEncoder *)> encoder_{nullptr, WebPAnimEncoderDelete};
     WebPConfig config_{};
     int timestamp_ = 0;
+    PendingOutput output_;
 };
 
 // ---- MP4: frames piped as raw RGB to ffmpeg, which encodes H.264.
+
+// Whether descriptor holds a whole MP4 file: top-level boxes that fill it
+// exactly, one of them the index (moov) that is written last. ffmpeg may
+// report success when the end of the file could not be written.
+bool WholeMp4(int descriptor)
+{
+    struct stat status {};
+    if (fstat(descriptor, &status) != 0)
+        return false;
+    const uint64_t size = uint64_t(status.st_size);
+    uint64_t offset = 0;
+    bool index = false;
+    while (offset < size) {
+        unsigned char head[16];
+        if (size - offset < 8 || pread(descriptor, head, sizeof head, off_t(offset)) < 8)
+            return false;
+        uint64_t length = uint64_t(head[0]) << 24 | uint64_t(head[1]) << 16 | uint64_t(head[2]) << 8 | head[3];
+        if (length == 1) {
+            if (size - offset < 16)
+                return false;
+            length = 0;
+            for (int i = 8; i < 16; i++)
+                length = length << 8 | head[i];
+        } else if (length == 0) {
+            length = size - offset; // the last box runs to the end
+        }
+        if (length < 8 || length > size - offset)
+            return false;
+        index = index || std::memcmp(head + 4, "moov", 4) == 0;
+        offset += length;
+    }
+    return index;
+}
+
+constexpr const char *Mp4NeedsAFile = "an .mp4 video is finished by going back in its file, so it needs an "
+                                      "ordinary file; write .gif or .webp to a device or a pipe";
 
 class Mp4Writer final : public AnimationWriter {
 public:
     Mp4Writer(const std::string &path, double fps) : AnimationWriter(path, fps) {}
     ~Mp4Writer() override
     {
-        if (pid_ > 0) {
+        if (pid_ > 0)
             Close();
-            RemoveFile(path_);
-        }
     }
 
     bool Finish(std::string &error) override
@@ -271,8 +352,18 @@ public:
         }
         int status = Close();
         if (!(WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
-            RemoveFile(path_);
+            output_.Abandon();
             error = "ffmpeg could not write " + path_ + " (it said why above)";
+            return false;
+        }
+        if (!WholeMp4(output_.Descriptor())) {
+            output_.Abandon();
+            error = "ffmpeg could not finish " + path_ + " (it said why above)";
+            return false;
+        }
+        std::string reason;
+        if (!output_.Commit(reason)) {
+            error = CannotWrite(path_, reason);
             return false;
         }
         return true;
@@ -291,7 +382,7 @@ protected:
                 continue;
             if (n <= 0) {
                 Close();
-                RemoveFile(path_);
+                output_.Abandon();
                 error = "ffmpeg stopped taking frames for " + path_;
                 return false;
             }
@@ -304,6 +395,14 @@ protected:
 private:
     bool Start(std::string &error)
     {
+        output_ = PendingOutput::Open(path_, error);
+        if (!output_.IsOpen())
+            return false;
+        if (!output_.Seekable()) {
+            output_.Abandon();
+            error = CannotWrite(path_, Mp4NeedsAFile);
+            return false;
+        }
         int ends[2];
         if (pipe2(ends, O_CLOEXEC) != 0) {
             error = "cannot start ffmpeg: no pipe";
@@ -317,7 +416,7 @@ private:
                                          "-f", "rawvideo", "-pix_fmt", "rgb0", "-s", size, "-framerate", rate,
                                          "-i", "pipe:0", "-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2:color=white",
                                          "-c:v", "libx264", "-preset", "fast", "-crf", "20", "-pix_fmt", "yuv420p",
-                                         "-movflags", "+faststart", path_};
+                                         "-movflags", "+faststart", "-f", "mp4", "/dev/fd/3"};
         std::vector<char *> argv;
         for (std::string &arg : args)
             argv.push_back(arg.data());
@@ -325,6 +424,10 @@ private:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
+        // ffmpeg writes the temporary file through the descriptor, never by
+        // a name: a run ended by a signal removes that name, and ffmpeg must
+        // not create it again.
+        posix_spawn_file_actions_adddup2(&actions, output_.Descriptor(), 3);
         int failed = posix_spawnp(&pid_, "ffmpeg", &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         close(ends[0]);
@@ -353,9 +456,17 @@ private:
         return status;
     }
 
+    PendingOutput output_;
     pid_t pid_ = -1;
     int pipe_ = -1;
 };
+
+// Whether path names something an MP4 cannot be written to in place.
+bool NotAFile(const std::string &path)
+{
+    struct stat status {};
+    return path == "-" || (stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode));
+}
 
 } // namespace
 
@@ -415,6 +526,10 @@ std::unique_ptr<AnimationWriter> AnimationWriter::Open(const std::string &path, 
         if (!ProgramOnPath("ffmpeg")) {
             error = "an .mp4 animation is encoded by the ffmpeg program, which is not installed "
                     "(on Debian: apt-get install ffmpeg); .gif and .webp need nothing more";
+            return nullptr;
+        }
+        if (NotAFile(path)) {
+            error = CannotWrite(path, Mp4NeedsAFile);
             return nullptr;
         }
         return std::unique_ptr<AnimationWriter>(new Mp4Writer(path, fps));

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <utility>
 
@@ -47,6 +48,24 @@ template <int Index> int EntryUnexpected()
 
 template <typename F> HostEntry AsEntry(F *function) { return reinterpret_cast<HostEntry>(function); }
 
+// The plug-in calls entries from code that cannot pass exceptions on (and
+// GLU's C code may be below it), so none leaves an entry: an allocation that
+// fails is noted for the host, and the entry returns as if it did nothing.
+template <auto Entry, typename R, typename... A> R Guarded(A... args) noexcept
+{
+    try {
+        return Entry(args...);
+    } catch (const std::bad_alloc &) {
+        Active->NoteOutOfMemory();
+        return R{};
+    }
+}
+template <auto Entry, typename R, typename... A> HostEntry AsGuardedEntry(R (*)(A...))
+{
+    return AsEntry(&Guarded<Entry, R, A...>);
+}
+#define GUARDED_ENTRY(entry) AsGuardedEntry<&entry>(&entry)
+
 template <std::size_t... I> std::array<HostEntry, HOST_TABLE_SIZE> UnexpectedTable(std::index_sequence<I...>)
 {
     return {AsEntry(&EntryUnexpected<int(I)>)...};
@@ -71,24 +90,24 @@ CanvasHost::CanvasHost(GlDevice &device, HostEvents &events) : device_(device), 
         throw std::logic_error("only one canvas host can be active at a time");
     Active = this;
     table_ = UnexpectedTable(std::make_index_sequence<HOST_TABLE_SIZE>());
-    table_[HOST_SHOW_CANVAS_WINDOW] = AsEntry(&EntryShowCanvasWindow);
-    table_[HOST_COPY_CANVAS] = AsEntry(&EntryCopyCanvas);
-    table_[HOST_GET_CANVAS_WINDOW] = AsEntry(&EntryGetCanvasWindow);
-    table_[HOST_MAKE_ANAGLYPH] = AsEntry(&EntryMakeAnaglyph);
-    table_[HOST_DESTROY_CANVAS] = AsEntry(&EntryDestroyCanvas);
-    table_[HOST_CREATE_CANVAS] = AsEntry(&EntryCreateCanvas);
-    table_[HOST_SELECT_CANVAS] = AsEntry(&EntrySelectCanvas);
-    table_[HOST_SET_RIGHT_CANVAS] = AsEntry(&EntrySetRightCanvas);
-    table_[HOST_HAS_CANVAS] = AsEntry(&EntryHasCanvas);
-    table_[HOST_HAS_RIGHT_CANVAS] = AsEntry(&EntryHasRightCanvas);
-    table_[HOST_REFRESH_CANVAS] = AsEntry(&EntryRefreshCanvas);
-    table_[HOST_SET_VIEW_MARGIN] = AsEntry(&EntrySetViewMargin);
-    table_[HOST_GET_VIEW_RECT] = AsEntry(&EntryGetViewRect);
-    table_[HOST_SET_PROJECTION] = AsEntry(&EntrySetProjection);
-    table_[HOST_SET_STEREO_VIEW] = AsEntry(&EntrySetStereoView);
-    table_[HOST_FINISH_MODEL] = AsEntry(&EntryFinishModel);
-    table_[HOST_IS_MODELING] = AsEntry(&EntryIsModeling);
-    table_[HOST_STOP_RUN] = AsEntry(&EntryStopRun);
+    table_[HOST_SHOW_CANVAS_WINDOW] = GUARDED_ENTRY(EntryShowCanvasWindow);
+    table_[HOST_COPY_CANVAS] = GUARDED_ENTRY(EntryCopyCanvas);
+    table_[HOST_GET_CANVAS_WINDOW] = GUARDED_ENTRY(EntryGetCanvasWindow);
+    table_[HOST_MAKE_ANAGLYPH] = GUARDED_ENTRY(EntryMakeAnaglyph);
+    table_[HOST_DESTROY_CANVAS] = GUARDED_ENTRY(EntryDestroyCanvas);
+    table_[HOST_CREATE_CANVAS] = GUARDED_ENTRY(EntryCreateCanvas);
+    table_[HOST_SELECT_CANVAS] = GUARDED_ENTRY(EntrySelectCanvas);
+    table_[HOST_SET_RIGHT_CANVAS] = GUARDED_ENTRY(EntrySetRightCanvas);
+    table_[HOST_HAS_CANVAS] = GUARDED_ENTRY(EntryHasCanvas);
+    table_[HOST_HAS_RIGHT_CANVAS] = GUARDED_ENTRY(EntryHasRightCanvas);
+    table_[HOST_REFRESH_CANVAS] = GUARDED_ENTRY(EntryRefreshCanvas);
+    table_[HOST_SET_VIEW_MARGIN] = GUARDED_ENTRY(EntrySetViewMargin);
+    table_[HOST_GET_VIEW_RECT] = GUARDED_ENTRY(EntryGetViewRect);
+    table_[HOST_SET_PROJECTION] = GUARDED_ENTRY(EntrySetProjection);
+    table_[HOST_SET_STEREO_VIEW] = GUARDED_ENTRY(EntrySetStereoView);
+    table_[HOST_FINISH_MODEL] = GUARDED_ENTRY(EntryFinishModel);
+    table_[HOST_IS_MODELING] = GUARDED_ENTRY(EntryIsModeling);
+    table_[HOST_STOP_RUN] = GUARDED_ENTRY(EntryStopRun);
 }
 
 CanvasHost::~CanvasHost()

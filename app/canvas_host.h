@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tesselin {
@@ -86,6 +87,9 @@ public:
 
     bool StopRequested() const { return stopRequested_; }
     void RequestStop() { stopRequested_ = true; }
+    // An allocation failed in an entry; taken once by whoever reports it.
+    void NoteOutOfMemory() noexcept { outOfMemory_ = true; }
+    bool TakeOutOfMemory() { return std::exchange(outOfMemory_, false); }
     // A 3D frame was drawn into and not finished.
     bool FrameUnfinished() const;
     int FramesFinished() const { return framesFinished_; }
@@ -137,6 +141,7 @@ private:
     Canvas *right_ = nullptr;
     std::optional<Image> leftEye_;
     bool stopRequested_ = false;
+    bool outOfMemory_ = false;
     int framesFinished_ = 0;
     HostTimes times_;
     bool warnedUnrepeatable_ = false, warnedWithoutContext_ = false;

@@ -1,17 +1,22 @@
 #include "app/cli.h"
+#include "app/command_forms.h"
+#include "app/line_editing.h"
+#include "app/script_check.h"
+#include "app/interrupt.h"
+#include "app/keyboard_lines.h"
+#include "app/line_reader.h"
 #include "app/session.h"
 
-#include <readline/history.h>
-#include <readline/readline.h>
 #include <unistd.h>
 
 #include <charconv>
 #include <clocale>
+#include <filesystem>
+#include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -29,7 +34,12 @@ without a display, and writes the result as PNG images.
 
 Usage:
   tesselin run SCRIPT -o OUT.png [options]   run a script and save the canvas
-                                             (SCRIPT - reads standard input)
+                                             (SCRIPT - reads standard input;
+                                             without -o, SCRIPT's name with .png
+                                             in the current directory, or
+                                             tesselin.png for standard input)
+  tesselin check SCRIPT                      read a script without running it
+                                             and report what would go wrong
   tesselin [--module PATH]                   type commands in the command window
   tesselin --help                            show this text
 
@@ -49,7 +59,9 @@ every command.
 
 Options of run:
   -o, --output FILE      write what the canvas window shows (the left canvas,
-                         or the anaglyph after an anaglyph command) as PNG
+                         or the anaglyph after an anaglyph command) as PNG;
+                         - writes it to standard output. An image that
+                         cannot be written leaves the file that was there.
   --right FILE           write the right canvas of a stereo pair as PNG
   --side-by-side FILE    write both eyes of a stereo pair next to each other
                          (left eye on the left) as PNG
@@ -77,9 +89,19 @@ Options of run:
 The command window (tesselin without run) reads commands from the keyboard,
 with line editing and history, or from a pipe; it answers each command with
 its message. Lines starting with a dot are for the window itself:
-  .save FILE   .save-right FILE   .save-pair FILE   .help   .quit
+  .save FILE   .save-right FILE   .save-pair FILE   .help [KEYWORD]   .quit
+Tab completes keywords and file names; the history is kept in
+$XDG_STATE_HOME/tesselin/history (or ~/.local/state/tesselin/history).
 
-Messages go to standard error as SCRIPT:LINE: Error! ... (or Warning: ...).
+Messages go to standard error as SCRIPT:LINE: Error! ... (or Warning: ...),
+the plug-in's own words; a line of help from this program may follow as
+SCRIPT:LINE:COLUMN: Hint: ... (or Warning: ...), naming the token.
+check reports on standard output, exit status 0 when the script is clean,
+1 when it found something, 2 when it cannot read the script.
+
+Ctrl-C ends a run at once (exit status 130) without leaving a half-written
+image. In the command window it drops the line being typed; during a command
+it stops what comes after it, and a second Ctrl-C leaves.
 Exit status: 0 when no command failed, 1 when one did (or an image could not
 be written), 2 for a usage fault or when the program cannot start (no
 module, no OpenGL, no script).
@@ -91,12 +113,15 @@ Window commands:
   .save-right FILE   write the right canvas of a stereo pair as PNG
   .save-pair FILE    write both eyes side by side as PNG
   .help              this text
+  .help KEYWORD      the forms of a command, e.g. .help canvas
+  Tab                completes keywords, and file names after picture and arrayf
   .quit              leave (so does end of input, Ctrl-D)
 )";
 
 struct Arguments {
     bool help = false;
     bool run = false;
+    bool check = false;
     std::string script;
     std::string modulePath;
     Outputs outputs;
@@ -127,6 +152,9 @@ std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string
     std::size_t i = 0;
     if (!argv.empty() && argv[0] == "run") {
         arguments.run = true;
+        i = 1;
+    } else if (!argv.empty() && argv[0] == "check") {
+        arguments.check = true;
         i = 1;
     }
     for (; i < argv.size(); i++) {
@@ -223,7 +251,8 @@ std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string
                 return std::nullopt;
             }
             arguments.fps = fps;
-        } else if (arguments.run && arguments.script.empty() && (option == "-" || option[0] != '-')) {
+        } else if ((arguments.run || arguments.check) && arguments.script.empty() &&
+                   (option == "-" || option[0] != '-')) {
             arguments.script = option;
         } else {
             error = arguments.run || option[0] == '-' ? "unknown option " + option
@@ -232,46 +261,49 @@ std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string
             return std::nullopt;
         }
     }
-    if (arguments.run && arguments.script.empty() && !arguments.help) {
-        error = "run needs a script";
+    if ((arguments.run || arguments.check) && arguments.script.empty() && !arguments.help) {
+        error = std::string(arguments.run ? "run" : "check") + " needs a script";
         return std::nullopt;
     }
     return arguments;
 }
 
-std::optional<std::string> ReadScript(const std::string &path, std::string &error)
+// One line from the person at the keyboard or from a pipe; none at the end
+// of input (or when reading stopped).
+std::optional<std::string> NextLine(KeyboardLines *keyboard, LineReader &piped)
 {
-    if (path == "-") {
-        std::ostringstream text;
-        text << std::cin.rdbuf();
-        return text.str();
-    }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "cannot read the script " + path;
+    if (keyboard)
+        return keyboard->Next();
+    auto line = piped.Next();
+    if (!line)
         return std::nullopt;
-    }
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return std::string(*line);
 }
 
-// One line from the person at the keyboard (with editing and history), or
-// from a pipe; none at the end of input.
-std::optional<std::string> NextLine(bool terminal)
+// .help alone, or the forms of the command named by keyword.
+void ShowHelp(const std::string &keyword)
 {
-    if (terminal) {
-        std::unique_ptr<char, decltype(&std::free)> line(readline("tesselin> "), &std::free);
-        if (!line)
-            return std::nullopt;
-        if (*line)
-            add_history(line.get());
-        return std::string(line.get());
+    if (keyword.empty()) {
+        std::fputs(WindowHelp, stderr);
+        std::string line = "Commands:";
+        for (const CommandInfo &command : Commands()) {
+            if (line.size() + command.keyword.size() > 78) {
+                std::fprintf(stderr, "%s\n", line.c_str());
+                line = "   ";
+            }
+            line += " " + std::string(command.keyword);
+        }
+        std::fprintf(stderr, "%s\n", line.c_str());
+        return;
     }
-    std::string line;
-    if (!std::getline(std::cin, line))
-        return std::nullopt;
-    return line;
+    if (const CommandInfo *command = FindCommand(keyword)) {
+        std::fprintf(stderr, "%s: %s\n%s", keyword.c_str(), std::string(command->summary).c_str(),
+                     command->FormsPage().c_str());
+        return;
+    }
+    std::string_view near = NearestKeyword(keyword);
+    std::fprintf(stderr, "\"%s\" is not a command%s%s%s\n", keyword.c_str(), near.empty() ? "" : "; did you mean \"",
+                 std::string(near).c_str(), near.empty() ? "" : "\"?");
 }
 
 // A line starting with '.': true when the window should close.
@@ -283,7 +315,7 @@ bool WindowCommand(Session &session, const std::string &line)
     if (command == ".quit" || command == ".exit")
         return true;
     if (command == ".help") {
-        std::fputs(WindowHelp, stderr);
+        ShowHelp(path);
         return false;
     }
     bool save = command == ".save", right = command == ".save-right", pair = command == ".save-pair";
@@ -300,11 +332,32 @@ bool WindowCommand(Session &session, const std::string &line)
 int CommandWindow(Session &session)
 {
     bool terminal = isatty(STDIN_FILENO);
-    if (terminal)
+    std::optional<KeyboardLines> keyboard;
+    std::optional<History> history;
+    if (terminal) {
+        keyboard.emplace("tesselin> ");
+        InstallCompletion();
+        history.emplace(HistoryFileFromEnvironment());
+        if (!history->Problem().empty())
+            std::fprintf(stderr, "Warning: %s\n", history->Problem().c_str());
         std::fprintf(stderr, "%s command window (%s). Type .help for help, .quit to leave.\n",
                      session.DisplayName().c_str(), session.Device().Renderer().c_str());
+    }
+    LineReader piped(STDIN_FILENO);
+    bool interrupted = false;
     int number = 0;
-    while (auto line = NextLine(terminal)) {
+    for (;;) {
+        auto line = NextLine(keyboard ? &*keyboard : nullptr, piped);
+        // A pipe's commands are a script: an interrupt stops it, even when
+        // more lines have already arrived.
+        if (!terminal && InterruptPending()) {
+            interrupted = true;
+            break;
+        }
+        if (!line)
+            break;
+        if (history)
+            history->Add(*line);
         number++;
         std::size_t first = line->find_first_not_of(" \t");
         if (first != std::string::npos && (*line)[first] == '.') {
@@ -315,13 +368,73 @@ int CommandWindow(Session &session)
         // At the keyboard the line is right above its answer; from a pipe
         // the answer says which line it was.
         session.RunLine(*line, terminal ? std::string() : "stdin:" + std::to_string(number));
+        if (TakeInterrupt()) {
+            if (!terminal) {
+                interrupted = true;
+                break;
+            }
+            std::fprintf(stderr, "Interrupted; the session and its pictures are kept.\n");
+        }
         if (session.Stopped())
             break;
     }
     if (terminal)
         std::fputc('\n', stderr);
-    session.EndOfInput(terminal ? std::string() : "stdin");
+    if (interrupted) {
+        std::fprintf(stderr, "tesselin: interrupted; the commands after stdin:%d were not run\n", number);
+        return 130;
+    }
+    if (std::string error = piped.Error(); !error.empty())
+        session.InputFailed("stdin:" + std::to_string(number + 1), error);
+    else
+        session.EndOfInput(terminal ? std::string() : "stdin");
     return session.ExitStatus();
+}
+
+// Runs the script of a tesselin run and writes its images.
+// Without any output named, the canvas window goes to the default file, if
+// there is a canvas left to write.
+int RunScript(Session &session, LineReader &script, Arguments arguments, bool defaultOutput, StderrSink &sink)
+{
+    session.RunScript(script, arguments.script);
+    if (defaultOutput && !session.Host().WindowCanvas()) {
+        arguments.outputs.window.clear();
+        defaultOutput = false;
+        sink.Line("Note: no canvas is left at the end, so no picture was written");
+    }
+    if (session.WriteOutputs(arguments.outputs) && defaultOutput)
+        sink.Line("Note: no -o given, so the canvas window was written to " + arguments.outputs.window);
+    if (arguments.timing)
+        sink.Line(session.TimingReport());
+    return session.ExitStatus();
+}
+
+// Where run writes the canvas window when no output is named: the script's
+// name with .png, in the current directory.
+std::string DefaultOutput(const std::string &script)
+{
+    if (script == "-")
+        return "tesselin.png";
+    return std::filesystem::path(script).filename().replace_extension(".png").string();
+}
+
+int Check(const std::string &script)
+{
+    std::string error;
+    auto reader = LineReader::Open(script, error);
+    if (!reader) {
+        std::fprintf(stderr, "tesselin: %s\n", error.c_str());
+        return 2;
+    }
+    std::string text;
+    while (auto line = reader->Next())
+        (text += *line) += '\n';
+    if (!reader->Error().empty()) {
+        std::fprintf(stderr, "tesselin: cannot read %s: %s\n", script.c_str(), reader->Error().c_str());
+        return 2;
+    }
+    std::error_code status;
+    return CheckScript(script == "-" ? "stdin" : script, text, std::filesystem::current_path(status), std::cout);
 }
 
 } // namespace
@@ -331,6 +444,10 @@ int RunCommandLine(int argc, char **argv)
     // The plug-in reads numbers with atof: the decimal point stays '.'.
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
+    // A reader that went away or a file size limit make writes fail with an
+    // error the writer reports, instead of killing the program.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     std::string error;
     auto arguments = Parse(args, error);
@@ -342,37 +459,47 @@ int RunCommandLine(int argc, char **argv)
         std::fputs(Usage, stdout);
         return 0;
     }
-    std::optional<std::string> script;
+    if (arguments->check)
+        return Check(arguments->script);
+    bool defaultOutput = arguments->run && arguments->outputs.window.empty() && arguments->outputs.right.empty() &&
+                         arguments->outputs.sideBySide.empty() && arguments->outputs.pair.empty() &&
+                         arguments->framesPrefix.empty() && arguments->animation.empty();
+    if (defaultOutput)
+        arguments->outputs.window = DefaultOutput(arguments->script);
+    std::unique_ptr<LineReader> script;
     if (arguments->run) {
-        script = ReadScript(arguments->script, error);
+        script = LineReader::Open(arguments->script, error);
         if (!script) {
             std::fprintf(stderr, "tesselin: %s\n", error.c_str());
             return 2;
         }
     }
+    // Before OpenGL and the module start, which can take a while.
+    if (arguments->run)
+        EndRunOnSignals();
+    else
+        NoteInterrupts();
     SessionOptions options;
     options.modulePath = arguments->modulePath.empty() ? ModuleBesideProgram() : arguments->modulePath;
     options.framesPrefix = arguments->framesPrefix;
     options.copyBeside = arguments->outputs.window;
     options.samples = arguments->samples;
-    options.anaglyph = arguments->anaglyph;
-    options.swapEyes = arguments->swapEyes;
-    options.layout = arguments->layout;
+    options.look = {arguments->anaglyph, arguments->swapEyes, arguments->layout};
     options.animation = arguments->animation;
     options.fps = arguments->fps;
     StderrSink sink;
-    auto session = Session::Start(options, sink, error);
-    if (!session) {
-        std::fprintf(stderr, "tesselin: %s\n", error.c_str());
-        return 2;
+    try {
+        auto session = Session::Start(options, sink, error);
+        if (!session) {
+            std::fprintf(stderr, "tesselin: %s\n", error.c_str());
+            return 2;
+        }
+        return arguments->run ? RunScript(*session, *script, *arguments, defaultOutput, sink) : CommandWindow(*session);
+    } catch (const std::bad_alloc &) {
+        // Every line and image reports its own; this is the last resort.
+        std::fprintf(stderr, "tesselin: out of memory; the run stops\n");
+        return 1;
     }
-    if (!arguments->run)
-        return CommandWindow(*session);
-    session->RunScript(*script, arguments->script);
-    session->WriteOutputs(arguments->outputs);
-    if (arguments->timing)
-        sink.Line(session->TimingReport());
-    return session->ExitStatus();
 }
 
 } // namespace tesselin

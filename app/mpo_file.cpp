@@ -1,4 +1,5 @@
 #include "app/mpo_file.h"
+#include "app/output_file.h"
 
 #include <turbojpeg.h>
 
@@ -164,15 +165,15 @@ bool WriteMpo(const std::string &path, const Image &left, const Image &right, st
     auto bytes = EncodeMpo(left, right, error, quality);
     if (!bytes)
         return false;
-    {
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        if (file && file.write(bytes->data(), std::streamsize(bytes->size())) && file.flush())
-            return true;
-    }
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-    error = "cannot write " + path;
-    return false;
+    return WriteOutputFile(
+        path,
+        [&bytes](std::FILE *stream, std::string &reason) {
+            if (std::fwrite(bytes->data(), 1, bytes->size(), stream) == bytes->size())
+                return true;
+            reason = "the write failed";
+            return false;
+        },
+        error);
 }
 
 } // namespace tesselin

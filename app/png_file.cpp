@@ -1,4 +1,5 @@
 #include "app/png_file.h"
+#include "app/output_file.h"
 
 #include <png.h>
 
@@ -10,11 +11,6 @@
 namespace tesselin {
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE *f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // libpng reports faults through longjmp; the writer keeps everything that
 // needs freeing outside the jump's reach.
@@ -105,21 +101,15 @@ bool WritePng(const std::string &path, const Image &image, std::string &error, i
 {
     if (!CheckSize(image, error))
         return false;
-    File file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
+    auto encode = [&](std::FILE *file, std::string &reason) {
+        FileSink sink{file};
+        PngWriter writer;
+        if (writer.Write(image, level, WriteToFile, FlushFile, &sink))
+            return true;
+        reason = writer.Message();
         return false;
-    }
-    FileSink sink{file.get()};
-    PngWriter writer;
-    bool written = writer.Write(image, level, WriteToFile, FlushFile, &sink);
-    int closed = std::fclose(file.release());
-    if (!written || closed != 0) {
-        error = "cannot write " + path + ": " + (written ? std::strerror(errno) : writer.Message());
-        std::remove(path.c_str());
-        return false;
-    }
-    return true;
+    };
+    return WriteOutputFile(path, encode, error);
 }
 
 std::optional<std::string> EncodePng(const Image &image, std::string &error, int level)

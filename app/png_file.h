@@ -14,9 +14,9 @@ namespace tesselin {
 // (level 6, adaptive filtering) for files about half as large again.
 inline constexpr int DefaultPngLevel = 1;
 
-// Writes image as an 8-bit RGB PNG. An empty image, or a file that cannot be
-// written completely, is a failure with the reason in error; a partly
-// written file is removed.
+// Writes image as an 8-bit RGB PNG through WriteOutputFile (output_file.h):
+// a failed write leaves what was at path before. An empty image, or a file
+// that cannot be written completely, is a failure with the reason in error.
 bool WritePng(const std::string &path, const Image &image, std::string &error, int level = DefaultPngLevel);
 
 // Encodes into memory (for the clipboard).

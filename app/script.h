@@ -9,9 +9,8 @@
 
 namespace tesselin {
 
-// The tokens of a command line, split at spaces and tabs; a double-quoted
-// part may hold spaces and its quotes are removed ("" is an empty token).
-// None for a line that is skipped: blank, or starting with '#' after blanks.
+// The texts of a command line's tokens, as TokenizeLine (command_line.h)
+// reads them; none for a line that is skipped.
 std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line);
 
 // The lines of a script, line ends (LF or CR LF) removed.

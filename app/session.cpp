@@ -1,6 +1,9 @@
 #include "app/session.h"
 #include "app/clipboard.h"
+#include "app/diagnose.h"
 #include "app/mpo_file.h"
+#include "app/interrupt.h"
+#include "app/line_reader.h"
 #include "app/png_file.h"
 #include "app/script.h"
 #include "app/stopwatch.h"
@@ -8,6 +11,8 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <new>
 #include <vector>
 
 namespace tesselin {
@@ -37,6 +42,18 @@ std::string FreeCopyName(const std::string &near)
         auto candidate = directory / (stem + "-copy-" + std::to_string(n) + ".png");
         if (!std::filesystem::exists(candidate, status))
             return candidate.string();
+    }
+}
+
+// Writes the image that image() makes; an allocation failure on the way is
+// a failed write like any other.
+bool WriteImage(const std::string &path, const std::function<Image()> &image, std::string &error)
+{
+    try {
+        return WritePng(path, image(), error);
+    } catch (const std::bad_alloc &) {
+        error = "cannot write " + path + ": out of memory";
+        return false;
     }
 }
 
@@ -117,35 +134,79 @@ void Session::HostMessage(const std::string &text)
 
 void Session::RunLine(std::string_view line, const std::string &where)
 {
-    auto tokens = SplitCommandLine(line);
-    if (!tokens)
-        return;
     where_ = where;
-    std::vector<char *> pointers;
-    pointers.reserve(tokens->size() + 1);
-    for (std::string &token : *tokens)
-        pointers.push_back(token.data());
-    pointers.push_back(nullptr);
-    Stopwatch watch(times_.commands);
-    const char *result = module_->command(static_cast<int>(tokens->size()), pointers.data());
-    if (result && *result) {
-        if (StartsWith(result, "Error!"))
-            hadError_ = true;
-        Say(result);
+    try {
+        auto tokens = TokenizeLine(line);
+        if (!tokens)
+            return;
+        std::vector<char *> pointers;
+        pointers.reserve(tokens->size() + 1);
+        for (Token &token : *tokens)
+            pointers.push_back(token.text.data());
+        pointers.push_back(nullptr);
+        Stopwatch watch(times_.commands);
+        const char *result;
+        {
+            CommandRunning running;
+            result = module_->command(static_cast<int>(tokens->size()), pointers.data());
+        }
+        if (result && *result) {
+            if (StartsWith(result, "Error!"))
+                hadError_ = true;
+            Say(result);
+        }
+        // The host's own help after the plug-in's answer, on a line of its own.
+        if (auto help = HelpAfterAnswer(*tokens, result ? result : ""))
+            sink_.Line(FormatFinding(where_, *help));
+        host_->AfterCommand();
+    } catch (const std::bad_alloc &) {
+        // What the line needed has been given back by now.
+        Fail("the host ran out of memory for this line; the run stops");
+        host_->RequestStop();
     }
-    host_->AfterCommand();
+    if (host_->TakeOutOfMemory()) {
+        Fail("the host ran out of memory during this command; the run stops");
+        host_->RequestStop();
+    }
+}
+
+void Session::RunScript(LineSource &lines, const std::string &name)
+{
+    int number = 0;
+    for (;;) {
+        std::optional<std::string_view> line;
+        try {
+            line = lines.Next();
+        } catch (const std::bad_alloc &) {
+            InputFailed(name + ":" + std::to_string(number + 1), "the line is too long to hold in memory");
+            return;
+        }
+        if (!line)
+            break;
+        number++;
+        RunLine(*line, name + ":" + std::to_string(number));
+        if (Stopped() || InterruptPending())
+            return;
+    }
+    if (std::string error = lines.Error(); !error.empty()) {
+        InputFailed(name + ":" + std::to_string(number + 1), error);
+        return;
+    }
+    if (!InterruptPending())
+        EndOfInput(name);
 }
 
 void Session::RunScript(std::string_view text, const std::string &name)
 {
-    int number = 0;
-    for (std::string_view line : ScriptLines(text)) {
-        number++;
-        RunLine(line, name + ":" + std::to_string(number));
-        if (Stopped())
-            return;
-    }
-    EndOfInput(name);
+    TextLines lines(text);
+    RunScript(lines, name);
+}
+
+void Session::InputFailed(const std::string &where, const std::string &reason)
+{
+    where_ = where;
+    Fail("cannot read further: " + reason + "; the run stops");
+    host_->RequestStop();
 }
 
 void Session::EndOfInput(const std::string &where)
@@ -165,18 +226,20 @@ bool Session::WriteWindow(const std::string &path)
         Fail("cannot write " + path + ": there is no canvas");
         return false;
     }
-    Image picture = window->Snapshot();
-    if (ComposesWindow()) {
+    // The picture is made inside the write, so that running out of memory
+    // for it is a failed write like any other.
+    auto picture = [&]() -> Image {
+        if (!ComposesWindow())
+            return window->Snapshot();
         const Canvas *right = host_->RightCanvas();
         auto left = host_->LeftEye();
         if (right && left && right != window)
-            picture = StereoPicture(*left, right->Snapshot(), false);
-        else
-            Say("Warning: the anaglyph options need a stereo pair; " + path +
-                " shows the canvas window as it is");
-    }
+            return StereoPicture(*left, right->Snapshot(), options_.look, false, scriptAnaglyph_);
+        Say("Warning: the anaglyph options need a stereo pair; " + path + " shows the canvas window as it is");
+        return window->Snapshot();
+    };
     Stopwatch watch(times_.png);
-    if (!WritePng(path, picture, error)) {
+    if (!WriteImage(path, picture, error)) {
         Fail(error);
         return false;
     }
@@ -193,7 +256,7 @@ bool Session::WriteRight(const std::string &path)
         return false;
     }
     Stopwatch watch(times_.png);
-    if (!WritePng(path, right->Snapshot(), error)) {
+    if (!WriteImage(path, [right] { return right->Snapshot(); }, error)) {
         Fail(error);
         return false;
     }
@@ -204,17 +267,22 @@ bool Session::WriteSideBySide(const std::string &path)
 {
     where_.clear();
     const Canvas *right = host_->RightCanvas();
-    auto left = host_->LeftEye();
+    std::optional<Image> left;
+    try {
+        left = host_->LeftEye();
+    } catch (const std::bad_alloc &) {
+        Fail("cannot write " + path + ": out of memory");
+        return false;
+    }
     std::string error;
     if (!right || !left) {
         Fail("cannot write " + path + ": there is no stereo pair (the script made no right canvas)");
         return false;
     }
     Stopwatch watch(times_.png);
-    Image rightImage = right->Snapshot();
-    bool ok = options_.swapEyes ? WritePng(path, SideBySide(rightImage, *left), error)
-                                : WritePng(path, SideBySide(*left, rightImage), error);
-    if (!ok) {
+    bool swap = options_.look.swapEyes;
+    if (!WriteImage(path, [&] { return swap ? SideBySide(right->Snapshot(), *left) : SideBySide(*left, right->Snapshot()); },
+                    error)) {
         Fail(error);
         return false;
     }
@@ -225,22 +293,34 @@ bool Session::WritePair(const std::string &path)
 {
     where_.clear();
     const Canvas *right = host_->RightCanvas();
-    auto left = host_->LeftEye();
+    std::optional<Image> left;
+    try {
+        left = host_->LeftEye();
+    } catch (const std::bad_alloc &) {
+        Fail("cannot write " + path + ": out of memory");
+        return false;
+    }
     std::string error;
     if (!right || !left) {
         Fail("cannot write " + path + ": there is no stereo pair (the script made no right canvas)");
         return false;
     }
-    Image first = *left, second = right->Snapshot();
-    if (options_.swapEyes)
-        std::swap(first, second);
     Stopwatch watch(times_.png);
     std::string extension = std::filesystem::path(path).extension().string();
     for (char &c : extension)
         c = char(std::tolower(static_cast<unsigned char>(c)));
-    bool ok = extension == ".mpo"
-                  ? WriteMpo(path, first, second, error)
-                  : WritePng(path, ArrangePair(first, second, options_.layout.value_or(StereoLayout::Parallel)), error);
+    bool ok;
+    try {
+        Image first = *left, second = right->Snapshot();
+        if (options_.look.swapEyes)
+            std::swap(first, second);
+        StereoLayout layout = options_.look.layout.value_or(StereoLayout::Parallel);
+        ok = extension == ".mpo" ? WriteMpo(path, first, second, error)
+                                 : WritePng(path, ArrangePair(first, second, layout), error);
+    } catch (const std::bad_alloc &) {
+        error = "cannot write " + path + ": out of memory";
+        ok = false;
+    }
     if (!ok) {
         Fail(error);
         return false;
@@ -269,7 +349,8 @@ void Session::FrameFinished(const Canvas &left, const Canvas *right)
         if (!FlushFrame())
             return;
         pendingStereo_ = right != nullptr;
-        pendingFrame_ = right ? StereoPicture(left.Snapshot(), right->Snapshot(), true) : left.Snapshot();
+        pendingFrame_ = right ? StereoPicture(left.Snapshot(), right->Snapshot(), options_.look, true, scriptAnaglyph_)
+                              : left.Snapshot();
     }
     if (options_.onFrame) {
         Image rightImage = right ? right->Snapshot() : Image();
@@ -281,9 +362,10 @@ void Session::FrameFinished(const Canvas &left, const Canvas *right)
     std::string error;
     Stopwatch watch(times_.png);
     std::string path = Numbered(options_.framesPrefix, number, ".png");
-    bool ok = WritePng(path, left.Snapshot(), error);
+    bool ok = WriteImage(path, [&left] { return left.Snapshot(); }, error);
     if (ok && right)
-        ok = WritePng(Numbered(options_.framesPrefix, number, "-right.png"), right->Snapshot(), error);
+        ok = WriteImage(Numbered(options_.framesPrefix, number, "-right.png"), [right] { return right->Snapshot(); },
+                        error);
     if (!ok) {
         Fail("frame " + std::to_string(number) + ": " + error + "; the run stops");
         host_->RequestStop();
@@ -303,6 +385,7 @@ void Session::CopyRequested(const Image &image)
         }
     }
     std::string path = FreeCopyName(options_.copyBeside);
+    // An allocation failure here reaches the host's guard on the entry.
     if (WritePng(path, image, error))
         Say("Copied the canvas window to " + path + " (no clipboard here)");
     else
@@ -311,35 +394,19 @@ void Session::CopyRequested(const Image &image)
 
 void Session::AnaglyphMade(COLORREF left, COLORREF right)
 {
-    scriptAnaglyph_ = {left, right};
+    scriptAnaglyph_ = ScriptColours{left, right};
     // A stereo frame shown as the script's anaglyph goes into the animation so.
-    if (pendingFrame_ && pendingStereo_ && !options_.layout && options_.anaglyph == AnaglyphMethod::Script) {
+    if (pendingFrame_ && pendingStereo_ && !options_.look.layout && options_.look.anaglyph == AnaglyphMethod::Script) {
         const Canvas *rightCanvas = host_->RightCanvas();
         auto leftEye = host_->LeftEye();
         if (rightCanvas && leftEye)
-            pendingFrame_ = StereoPicture(*leftEye, rightCanvas->Snapshot(), true);
+            pendingFrame_ = StereoPicture(*leftEye, rightCanvas->Snapshot(), options_.look, true, scriptAnaglyph_);
     }
 }
 
 bool Session::ComposesWindow() const
 {
-    return options_.anaglyph != AnaglyphMethod::Script || (options_.swapEyes && scriptAnaglyph_);
-}
-
-Image Session::StereoPicture(Image left, Image right, bool animationFrame) const
-{
-    if (options_.swapEyes)
-        std::swap(left, right);
-    if (animationFrame && options_.layout)
-        return ArrangePair(left, right, *options_.layout);
-    if (options_.anaglyph != AnaglyphMethod::Script)
-        return ComposeAnaglyphImage(left, right, options_.anaglyph);
-    if (!scriptAnaglyph_) // no anaglyph yet: the canvas window shows the left canvas
-        return options_.swapEyes ? right : left;
-    std::size_t width = std::size_t(std::min(left.width, right.width));
-    for (int y = 0; y < std::min(left.height, right.height); y++)
-        ComposeAnaglyph(&left.At(0, y), &right.At(0, y), width, scriptAnaglyph_->first, scriptAnaglyph_->second);
-    return left;
+    return options_.look.anaglyph != AnaglyphMethod::Script || (options_.look.swapEyes && scriptAnaglyph_);
 }
 
 bool Session::FlushFrame()
@@ -352,7 +419,6 @@ bool Session::FlushFrame()
     if (animation_->Frames() > 0 && (frame.width != animation_->Width() || frame.height != animation_->Height()) &&
         !warnedFrameSize_) {
         warnedFrameSize_ = true;
-        where_.clear();
         Say("Warning: animation frame " + std::to_string(animation_->Frames() + 1) + " is " +
             std::to_string(frame.width) + " x " + std::to_string(frame.height) + ", the animation " +
             std::to_string(animation_->Width()) + " x " + std::to_string(animation_->Height()) +
@@ -361,7 +427,6 @@ bool Session::FlushFrame()
     bool ok = animation_->Add(frame, error);
     pendingFrame_.reset();
     if (!ok) {
-        where_.clear();
         Fail("animation frame " + std::to_string(animation_->Frames() + 1) + ": " + error + "; the run stops");
         animation_.reset();
         host_->RequestStop();

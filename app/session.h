@@ -4,13 +4,12 @@
 #ifndef TESSELIN_APP_SESSION_H
 #define TESSELIN_APP_SESSION_H
 
-#include "app/anaglyph_methods.h"
 #include "app/animation.h"
 #include "app/canvas_host.h"
 #include "app/gl_device.h"
 #include "app/image.h"
 #include "app/module.h"
-#include "app/stereo_layout.h"
+#include "app/stereo_picture.h"
 
 #include <functional>
 #include <memory>
@@ -46,12 +45,10 @@ struct SessionOptions {
     // Samples per pixel of 3D canvases (1: no multisampling).
     int samples = 1;
     // How the canvas window's picture and animation frames are made from a
-    // stereo pair: the script's own anaglyph, or one composed by a method.
-    AnaglyphMethod anaglyph = AnaglyphMethod::Script;
-    bool swapEyes = false;
-    // The arrangement of a written pair; with it, stereo animation frames
-    // show the pair arranged so instead of an anaglyph.
-    std::optional<StereoLayout> layout;
+    // stereo pair (the script's own anaglyph, or one composed by a method),
+    // and the arrangement of a written pair; with a layout, stereo animation
+    // frames show the pair arranged so instead of an anaglyph.
+    StereoLook look;
     // Every finished frame into this .gif, .webp or .mp4; empty for none.
     std::string animation;
     double fps = DefaultFps;
@@ -71,6 +68,8 @@ struct Outputs {
     std::string pair; // both eyes in the chosen layout; a stereo JPEG when it ends in .mpo
 };
 
+class LineSource;
+
 class Session final : private HostEvents {
 public:
     // Opens OpenGL, loads the module and hands it the host table. None when
@@ -83,8 +82,12 @@ public:
     // Hands one line of the command window to the plug-in and reports its
     // answer; where names the line in messages ("demo.tsl:12"), or is empty.
     void RunLine(std::string_view line, const std::string &where);
-    // Every line of a script, until the end or a stop. name names the script.
+    // Every line of a script, until the end, a stop or an interrupt. name
+    // names the script. Lines run as they arrive from lines.
+    void RunScript(LineSource &lines, const std::string &name);
     void RunScript(std::string_view text, const std::string &name);
+    // Reports that input could not be read (or held) any further: an error.
+    void InputFailed(const std::string &where, const std::string &reason);
     // Says, once input has ended, what the person may have missed.
     void EndOfInput(const std::string &where);
     // Writes the requested images; false (and an error message) if one fails.
@@ -117,9 +120,6 @@ private:
     void FrameFinished(const Canvas &left, const Canvas *right) override;
     void CopyRequested(const Image &image) override;
     void AnaglyphMade(COLORREF left, COLORREF right) override;
-    // The picture of a stereo pair as the options ask for it; an animation
-    // frame may take the chosen layout.
-    Image StereoPicture(Image left, Image right, bool animationFrame) const;
     // Whether the options ask for the canvas window to be composed anew.
     bool ComposesWindow() const;
     bool FlushFrame();
@@ -141,7 +141,7 @@ private:
     bool pendingStereo_ = false;
     bool warnedFrameSize_ = false;
     // The colours of the script's anaglyph of the last frame, if it made one.
-    std::optional<std::pair<COLORREF, COLORREF>> scriptAnaglyph_;
+    std::optional<ScriptColours> scriptAnaglyph_;
 };
 
 } // namespace tesselin

@@ -21,8 +21,8 @@ int Tokens(const std::string &line)
     return count;
 }
 
-// From the source folder the build was configured with: __FILE__ may be a
-// relative path (ccache rewrites it under a base directory).
+// From the source directory CMake names: __FILE__ may be relative to the build
+// directory (ccache with a base directory makes it so).
 const std::filesystem::path ExampleDir = std::filesystem::path(TESSELIN_SOURCE_DIR) / "examples";
 
 TEST_F(Examples, EveryLineOfEveryExampleSucceeds)

@@ -218,9 +218,20 @@ TEST(Animation, BadRequestsAreRefusedAndLeaveNoFile)
         EXPECT_NE(error.find("no frame"), std::string::npos) << error;
         EXPECT_FALSE(std::filesystem::exists(dir + name)) << name;
     }
-    auto unwritable = AnimationWriter::Open(dir + "/missing/dir/a.gif", 25, error);
-    ASSERT_TRUE(unwritable);
-    EXPECT_FALSE(unwritable->Add(Image(4, 4), error));
+    // A path that cannot be written fails at the first frame, not at the end.
+    for (const char *name : {"/missing/dir/a.gif", "/missing/dir/a.webp"}) {
+        auto unwritable = AnimationWriter::Open(dir + name, 25, error);
+        ASSERT_TRUE(unwritable);
+        EXPECT_FALSE(unwritable->Add(Image(4, 4), error)) << name;
+        EXPECT_NE(error.find(dir + name), std::string::npos) << error;
+    }
+    // A writer dropped before it finishes leaves no partial file.
+    for (const char *name : {"/dropped.gif", "/dropped.webp"}) {
+        auto writer = AnimationWriter::Open(dir + name, 25, error);
+        ASSERT_TRUE(writer && writer->Add(Image(4, 4), error)) << error;
+        writer.reset();
+        EXPECT_FALSE(std::filesystem::exists(dir + name)) << name;
+    }
 }
 
 TEST(Animation, FrameDurationsAddUpWithoutDrift)

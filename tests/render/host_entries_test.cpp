@@ -57,7 +57,9 @@ TEST(HostEntries, CanvasQuestionsFollowTheHostsOwnRecords)
     EXPECT_EQ(hasRight(), 0);
     EXPECT_EQ(modelling(), 0); // a flat canvas is not for modelling
     // A canvas the host cannot make leaves none behind.
-    EXPECT_EQ(session.Command("canvas 9000 10"), "test.tsl:3: Error! Too large canvas");
+    // The plug-in's answer, and the host's help on the line after it.
+    EXPECT_EQ(session.Command("canvas 9000 10"),
+              "test.tsl:3: Error! Too large canvas\ntest.tsl:3:1: Hint: canvases are 1 to 8192 pixels wide and high");
     EXPECT_EQ(has(), 0);
 }
 

@@ -1,0 +1,148 @@
+// The command window's history file and Tab completion, without a terminal.
+#include "app/command_forms.h"
+#include "app/line_editing.h"
+
+#include <readline/history.h>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace tesselin;
+
+TEST(HistoryFile, StateFolderFirstThenHome)
+{
+    EXPECT_EQ(HistoryFile("/state", "/home/me"), fs::path("/state/tesselin/history"));
+    EXPECT_EQ(HistoryFile(nullptr, "/home/me"), fs::path("/home/me/.local/state/tesselin/history"));
+    EXPECT_EQ(HistoryFile("", "/home/me"), fs::path("/home/me/.local/state/tesselin/history"));
+    // A relative state folder is ignored, as the convention says.
+    EXPECT_EQ(HistoryFile("state", "/home/me"), fs::path("/home/me/.local/state/tesselin/history"));
+    EXPECT_EQ(HistoryFile(nullptr, nullptr), std::nullopt);
+    EXPECT_EQ(HistoryFile("relative", ""), std::nullopt);
+}
+
+TEST(Completion, WhatTheWordBeforeTheCursorIs)
+{
+    const std::tuple<const char *, const char *, Completion> cases[] = {
+        {"", "can", Completion::Keyword},
+        {"   ", "", Completion::Keyword},
+        {"", ".sa", Completion::WindowCommand},
+        {"canvas ", "4", Completion::Nothing},
+        {"picture l 0 0 1 rel ", "ph", Completion::FileName},
+        {"picture l 0 0 1 ", "re", Completion::Nothing},
+        {"picture l 0 0 1 rel 'My Photos/a.png' ", "", Completion::Nothing},
+        {"picture  l\t0 0 1 abs ", "/ho", Completion::FileName},
+        {"arrayf ", "da", Completion::FileName},
+        {"arrayf data.txt ", "1", Completion::Nothing},
+        {".save ", "ou", Completion::FileName},
+        {".save-pair ", "", Completion::FileName},
+        {".help ", "sph", Completion::Keyword},
+        {".help sphere ", "", Completion::Nothing},
+        {"# a comment ", "can", Completion::Nothing},
+        {"unknown ", "x", Completion::Nothing},
+    };
+    for (const auto &[before, word, expected] : cases)
+        EXPECT_EQ(WhatToComplete(before, word), expected) << "'" << before << "' + '" << word << "'";
+}
+
+TEST(Completion, KeywordCandidates)
+{
+    EXPECT_EQ(KeywordsStartingWith("").size(), 42u);
+    EXPECT_EQ(KeywordsStartingWith("c"),
+              (std::vector<std::string>{"copy", "canvas", "clear", "color", "cube", "cylinder"}));
+    EXPECT_EQ(KeywordsStartingWith("arr"), (std::vector<std::string>{"array", "arrayf"}));
+    EXPECT_EQ(KeywordsStartingWith("dot"), (std::vector<std::string>{"dot", "dots"}));
+    EXPECT_TRUE(KeywordsStartingWith("C").empty()) << "keywords are lower case, and so is what completes them";
+    EXPECT_TRUE(KeywordsStartingWith("zz").empty());
+    EXPECT_EQ(WindowCommandsStartingWith(".save"), (std::vector<std::string>{".save", ".save-right", ".save-pair"}));
+    EXPECT_EQ(WindowCommandsStartingWith(".q"), (std::vector<std::string>{".quit"}));
+}
+
+// A scratch state folder, removed at the end, with readline's history emptied.
+struct StateFolder {
+    fs::path path = fs::temp_directory_path() / ("tesselin-history-" + std::to_string(getpid()));
+    fs::path file = path / "deep" / "tesselin" / "history";
+    StateFolder()
+    {
+        fs::remove_all(path);
+        clear_history();
+    }
+    ~StateFolder()
+    {
+        fs::remove_all(path);
+        clear_history();
+    }
+    std::vector<std::string> Lines() const
+    {
+        std::vector<std::string> lines;
+        std::ifstream in(file);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+};
+
+std::vector<std::string> InMemory()
+{
+    std::vector<std::string> lines;
+    for (int i = 0; i < history_length; i++)
+        if (HIST_ENTRY *entry = history_get(history_base + i))
+            lines.push_back(entry->line);
+    return lines;
+}
+
+TEST(History, KeptBetweenSessionsInAPrivateFile)
+{
+    StateFolder state;
+    {
+        History history(state.file);
+        EXPECT_TRUE(history.Problem().empty()) << history.Problem();
+        history.Add("canvas 400 300 persp 30 1 100 10");
+        history.Add("canvas 400 300 persp 30 1 100 10"); // the same again is kept once
+        history.Add("   ");                              // blank lines are not kept
+        history.Add("picture l 0 0 1 rel 'My Photos/cat.jpg'");
+        // Written at once: a window that is killed keeps what was typed.
+        EXPECT_EQ(state.Lines().size(), 2u);
+    }
+    struct stat info {};
+    ASSERT_EQ(stat(state.file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    clear_history();
+    History again(state.file);
+    EXPECT_EQ(InMemory(), (std::vector<std::string>{"canvas 400 300 persp 30 1 100 10",
+                                                    "picture l 0 0 1 rel 'My Photos/cat.jpg'"}));
+}
+
+TEST(History, OnlyTheLastLinesAreKept)
+{
+    StateFolder state;
+    {
+        History history(state.file);
+        for (int i = 0; i < History::Kept + 25; i++)
+            history.Add("move " + std::to_string(i) + " 0 0");
+    }
+    std::vector<std::string> lines = state.Lines();
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(History::Kept));
+    EXPECT_EQ(lines.front(), "move 25 0 0");
+    EXPECT_EQ(lines.back(), "move " + std::to_string(History::Kept + 24) + " 0 0");
+}
+
+TEST(History, AFolderThatCannotBeMadeIsReportedNotFatal)
+{
+    StateFolder state;
+    fs::create_directories(state.path);
+    std::ofstream(state.path / "deep") << "a file where a folder should be";
+    History history(state.file);
+    EXPECT_FALSE(history.Problem().empty());
+    history.Add("cube"); // still remembered for this session
+    EXPECT_EQ(InMemory(), std::vector<std::string>{"cube"});
+}
+
+} // namespace
