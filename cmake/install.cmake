@@ -23,5 +23,5 @@ set(CPACK_STRIP_FILES ON)
 # are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libegl-mesa0, libgl1-mesa-dri")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-utils, xclip | wl-clipboard")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-utils, xclip | wl-clipboard, ffmpeg")
 include(CPack)
