@@ -91,7 +91,7 @@ Options of run:
                          .mp4 (.mp4 needs the ffmpeg program)
   --fps N                frames per second of the animation (default 25)
   --module PATH          the plug-in module (default: tesselin.so next to
-                         this program)
+                         this program, or in ../lib/tesselin when installed)
   --timing               say at the end where the time went
   --orbit AZ,EL          turn the camera round the origin: AZ degrees from the
                          front towards +x, EL degrees up towards +y (0,0 is

@@ -41,13 +41,25 @@ Module::~Module()
         dlclose(handle_);
 }
 
+std::string ModuleFor(const std::string &program)
+{
+    namespace fs = std::filesystem;
+    fs::path folder = fs::path(program).parent_path();
+    fs::path beside = folder / "tesselin.so";
+    fs::path installed = folder.parent_path() / "lib" / "tesselin" / "tesselin.so";
+    std::error_code status;
+    if (!fs::exists(beside, status) && folder.filename() == "bin" && fs::exists(installed, status))
+        return installed.string();
+    return beside.string();
+}
+
 std::string ModuleBesideProgram()
 {
     std::error_code status;
     auto program = std::filesystem::read_symlink("/proc/self/exe", status);
     if (status)
         return "tesselin.so";
-    return (program.parent_path() / "tesselin.so").string();
+    return ModuleFor(program.string());
 }
 
 } // namespace tesselin

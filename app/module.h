@@ -26,7 +26,12 @@ private:
     void *handle_ = nullptr;
 };
 
-// tesselin.so in the directory of the running program.
+// The module for a program at program: tesselin.so beside it (a build tree),
+// else PREFIX/lib/tesselin/tesselin.so for a program in PREFIX/bin (an
+// installation); the path beside it when neither exists, for the message.
+std::string ModuleFor(const std::string &program);
+
+// ModuleFor the running program.
 std::string ModuleBesideProgram();
 
 } // namespace tesselin

@@ -66,4 +66,10 @@ DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 HINSTANCE ShellExecuteA(HWND window, LPCSTR verb, LPCSTR file, LPCSTR parameters,
                         LPCSTR directory, int show);
 
+// Not a Windows call: the installed document named like file (its last path
+// part), in the documents folder of an installation whose module is module
+// (PREFIX/lib/tesselin/NAME -> PREFIX/share/doc/tesselin/). Writes its path to
+// found and returns 1 when it is readable; 0 otherwise.
+int InstalledDocument(const char *module, const char *file, char *found, size_t size);
+
 #endif

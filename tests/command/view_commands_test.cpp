@@ -109,6 +109,40 @@ TEST_F(ViewCommands, ShellOpensOnlyWithTheDefaultActionAndAnOpenerOnThePath)
     EXPECT_TRUE(NoChildLeft());
 }
 
+TEST_F(ViewCommands, InstalledDocumentIsFoundBesideAnInstalledModuleOnly)
+{
+    // PREFIX/lib/tesselin/tesselin.so finds PREFIX/share/doc/tesselin/NAME.
+    fs::create_directories(dir.path / "usr/lib/tesselin");
+    fs::create_directories(dir.path / "usr/share/doc/tesselin");
+    std::ofstream(dir / "usr/share/doc/tesselin/manual.htm") << "<html>";
+    std::string module = dir / "usr/lib/tesselin/tesselin.so";
+    std::string installed = dir / "usr/lib/tesselin/../../share/doc/tesselin/manual.htm";
+    const struct {
+        std::string module, file;
+        size_t size;
+        std::string found;
+    } cases[] = {
+        {module, "/somewhere/else/manual.htm", 4096, installed},
+        {module, "manual.htm", 4096, installed},
+        {module, "/somewhere/else/other.htm", 4096, ""},
+        {module, "/somewhere/else/", 4096, ""},
+        {dir / "build/tesselin.so", "/x/manual.htm", 4096, ""},
+        {"tesselin.so", "/x/manual.htm", 4096, ""},
+        // The buffer holds the path and its NUL exactly, or nothing is found.
+        {module, "manual.htm", installed.size() + 1, installed},
+        {module, "manual.htm", installed.size(), ""},
+    };
+    for (const auto &c : cases) {
+        std::vector<char> found(c.size, 'x');
+        int ok = InstalledDocument(c.module.c_str(), c.file.c_str(), found.data(), found.size());
+        EXPECT_EQ(ok, !c.found.empty()) << c.module << " " << c.file << " " << c.size;
+        if (ok) {
+            EXPECT_EQ(std::string(found.data()), c.found);
+        }
+    }
+    EXPECT_EQ(InstalledDocument(nullptr, "manual.htm", nullptr, 0), 0);
+}
+
 TEST_F(ViewCommands, AnaglyphColourValuesTruncateAndStayInTheirChannels)
 {
     Load();

@@ -86,3 +86,30 @@ TEST(Examples, StereoRingStandsOutOfTheScreen)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Examples, RoomIsLitInsideWithPennantsAndAChartInItsOwnColour)
+{
+    auto run = RenderExample("room.tsl");
+    EXPECT_EQ(run.status, 0) << run.AllMessages();
+    EXPECT_TRUE(run.stopped);
+    EXPECT_TRUE(run.Said("Stopped: the room is finished")) << run.AllMessages();
+    EXPECT_TRUE(run.Said("Copied the canvas window")) << run.AllMessages();
+    ASSERT_EQ(run.window.width, 800);
+    ASSERT_EQ(run.window.height, 600);
+    ASSERT_EQ(run.frames.size(), 1u);
+    // Walls drawn facing inwards catch the light: the back wall is bright.
+    EXPECT_TRUE(render::Near(run.window.At(400, 250), Rgb(255, 246, 215), 12))
+        << render::Describe(run.window.At(400, 250));
+    EXPECT_GT(render::CountNear(run.window, Rgb(231, 217, 190), 12, Box{0, 500, 800, 600}), 40000);
+    // Pennants of four colours in a row near the top of the back wall.
+    Box pennants{190, 190, 480, 245};
+    for (uint32_t colour : {Rgb(255, 62, 62), Rgb(255, 246, 31), Rgb(62, 215, 92), Rgb(62, 123, 255)})
+        EXPECT_GT(render::CountNear(run.window, colour, 20, pennants), 150) << render::Describe(colour);
+    // The chart's line glows in exactly its colour (emit 0.8 0.1 0.1 with no
+    // diffuse colour), not paled by the light.
+    EXPECT_GT(render::CountNear(run.window, Rgb(204, 26, 26), 2, Box{440, 200, 600, 330}), 300);
+}
+
+} // namespace

@@ -1,6 +1,7 @@
 // The host's parts that need no OpenGL: reading command lines, the camera
 // matrices, anaglyph arithmetic and PNG files.
 #include "app/image.h"
+#include "app/module.h"
 #include "app/png_file.h"
 #include "app/projection.h"
 #include "app/script.h"
@@ -12,11 +13,40 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 namespace {
 
 using tesselin::Image;
 using tesselin::Projection;
 using Tokens = std::vector<std::string>;
+
+TEST(ModulePath, BesideTheProgramElseInTheInstalledLibraryFolder)
+{
+    namespace fs = std::filesystem;
+    fs::path root = fs::temp_directory_path() / ("tesselin-module-path-" + std::to_string(getpid()));
+    fs::remove_all(root);
+    for (const char *folder : {"both/bin", "both/lib/tesselin", "installed/bin", "installed/lib/tesselin",
+                               "build", "other/tools", "other/lib/tesselin", "none/bin"})
+        fs::create_directories(root / folder);
+    for (const char *file : {"both/bin/tesselin.so", "both/lib/tesselin/tesselin.so",
+                             "installed/lib/tesselin/tesselin.so", "build/tesselin.so",
+                             "other/lib/tesselin/tesselin.so"})
+        std::ofstream(root / file) << "module";
+    const std::pair<const char *, const char *> cases[] = {
+        {"both/bin/tesselin", "both/bin/tesselin.so"},
+        {"installed/bin/tesselin", "installed/bin/../lib/tesselin/tesselin.so"},
+        {"build/tesselin", "build/tesselin.so"},
+        // Only a program in a bin folder looks in the library folder.
+        {"other/tools/tesselin", "other/tools/tesselin.so"},
+        {"none/bin/tesselin", "none/bin/tesselin.so"},
+    };
+    for (const auto &[program, module] : cases)
+        EXPECT_EQ(fs::path(tesselin::ModuleFor((root / program).string())).lexically_normal(),
+                  (root / module).lexically_normal())
+            << program;
+    fs::remove_all(root);
+}
 
 TEST(CommandLine, SplitsAtSpacesAndTabs)
 {
