@@ -5,6 +5,7 @@
 #include "app/interrupt.h"
 #include "app/keyboard_lines.h"
 #include "app/line_reader.h"
+#include "app/look_options.h"
 #include "app/session.h"
 #include "app/prompt_canvas.h"
 #include "app/viewer.h"
@@ -12,7 +13,6 @@
 #include <readline/readline.h>
 #include <unistd.h>
 
-#include <charconv>
 #include <clocale>
 #include <filesystem>
 #include <csignal>
@@ -150,16 +150,6 @@ struct Arguments {
     Camera camera;
 };
 
-// Whole positive numbers up to limit; none for anything else.
-std::optional<int> CountIn(const std::string &text, int limit)
-{
-    int value = 0;
-    auto [end, failed] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (failed != std::errc() || end != text.data() + text.size() || value < 1 || value > limit)
-        return std::nullopt;
-    return value;
-}
-
 // Parses argv; none (and a message in error) for a usage fault.
 std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string &error)
 {
@@ -233,21 +223,17 @@ std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string
             std::string text;
             if (!takeValue(text))
                 return std::nullopt;
-            auto samples = CountIn(text, 64);
-            if (!samples) {
-                error = "--samples takes a whole number from 1 to 64, not " + text;
+            auto samples = SamplesValue(text, error);
+            if (!samples)
                 return std::nullopt;
-            }
             arguments.samples = *samples;
         } else if (arguments.run && option == "--anaglyph") {
             std::string name;
             if (!takeValue(name))
                 return std::nullopt;
-            auto method = AnaglyphMethodNamed(name);
-            if (!method) {
-                error = "--anaglyph takes one of " + AnaglyphMethodNames() + ", not " + name;
+            auto method = AnaglyphValue(name, error);
+            if (!method)
                 return std::nullopt;
-            }
             arguments.anaglyph = *method;
         } else if (arguments.run && option == "--swap-eyes" && !inlineValue) {
             arguments.swapEyes = true;
@@ -258,11 +244,9 @@ std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string
             std::string name;
             if (!takeValue(name))
                 return std::nullopt;
-            arguments.layout = StereoLayoutNamed(name);
-            if (!arguments.layout) {
-                error = "--layout takes one of " + StereoLayoutNames() + ", not " + name;
+            arguments.layout = LayoutValue(name, error);
+            if (!arguments.layout)
                 return std::nullopt;
-            }
         } else if (arguments.run && option == "--animation") {
             if (!takeValue(arguments.animation))
                 return std::nullopt;

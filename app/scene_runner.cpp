@@ -36,8 +36,10 @@ std::optional<std::string> ReadFile(const std::string &path)
 
 } // namespace
 
-SceneRunner::SceneRunner(std::string script, std::string modulePath, MessageSink &sink)
-    : script_(std::move(script)), modulePath_(std::move(modulePath)), sink_(std::make_unique<Sink>(sink))
+SceneRunner::SceneRunner(std::string script, std::string modulePath, MessageSink &sink, int samples,
+                         StereoLook look)
+    : script_(std::move(script)), modulePath_(std::move(modulePath)), samples_(samples), look_(look),
+      sink_(std::make_unique<Sink>(sink))
 {
 }
 
@@ -60,6 +62,8 @@ SceneOutcome SceneRunner::Run(const Camera &camera)
     options.modulePath = modulePath_.empty() ? ModuleBesideProgram() : modulePath_;
     options.copyBeside = script_;
     options.camera = camera;
+    options.samples = samples_;
+    options.look = look_;
     std::string error;
     session_ = Session::Start(options, *sink_, error);
     if (!session_) {
@@ -92,8 +96,7 @@ SceneOutcome SceneRunner::Collect(bool redrawn)
     outcome.redrawn = redrawn;
     RunPictures pictures;
     CanvasHost &host = session_->Host();
-    if (const Canvas *window = host.WindowCanvas())
-        pictures.window = window->Snapshot();
+    pictures.window = session_->WindowPicture("the window");
     if (const Canvas *right = host.RightCanvas()) {
         pictures.right = right->Snapshot();
         pictures.left = host.LeftEye();

@@ -24,8 +24,11 @@ struct SceneOutcome {
 
 class SceneRunner {
 public:
-    // Messages go to sink; script is read anew for every run.
-    SceneRunner(std::string script, std::string modulePath, MessageSink &sink);
+    // Messages go to sink; script is read anew for every run. samples and
+    // look are tesselin run's --samples, --anaglyph and --swap-eyes: the
+    // window picture is the one tesselin run -o writes with them.
+    SceneRunner(std::string script, std::string modulePath, MessageSink &sink, int samples = 1,
+                StereoLook look = {});
     ~SceneRunner();
     SceneRunner(const SceneRunner &) = delete;
     SceneRunner &operator=(const SceneRunner &) = delete;
@@ -43,6 +46,8 @@ private:
     SceneOutcome Collect(bool redrawn);
 
     std::string script_, modulePath_;
+    int samples_;
+    StereoLook look_;
     std::unique_ptr<Sink> sink_;
     std::unique_ptr<Session> session_;
     bool lastRunGood_ = false;

@@ -219,6 +219,21 @@ void Session::EndOfInput(const std::string &where)
             "end the drawing with a finish line");
 }
 
+Image Session::WindowPicture(const std::string &shownIn)
+{
+    const Canvas *window = host_->WindowCanvas();
+    if (!window)
+        return {};
+    if (!ComposesWindow())
+        return window->Snapshot();
+    const Canvas *right = host_->RightCanvas();
+    auto left = host_->LeftEye();
+    if (right && left && right != window)
+        return StereoPicture(*left, right->Snapshot(), options_.look, false, scriptAnaglyph_);
+    Say("Warning: the anaglyph options need a stereo pair; " + shownIn + " shows the canvas window as it is");
+    return window->Snapshot();
+}
+
 bool Session::WriteWindow(const std::string &path)
 {
     where_.clear();
@@ -230,16 +245,7 @@ bool Session::WriteWindow(const std::string &path)
     }
     // The picture is made inside the write, so that running out of memory
     // for it is a failed write like any other.
-    auto picture = [&]() -> Image {
-        if (!ComposesWindow())
-            return window->Snapshot();
-        const Canvas *right = host_->RightCanvas();
-        auto left = host_->LeftEye();
-        if (right && left && right != window)
-            return StereoPicture(*left, right->Snapshot(), options_.look, false, scriptAnaglyph_);
-        Say("Warning: the anaglyph options need a stereo pair; " + path + " shows the canvas window as it is");
-        return window->Snapshot();
-    };
+    auto picture = [&] { return WindowPicture(path); };
     Stopwatch watch(times_.png);
     if (!WriteImage(path, picture, error)) {
         Fail(error);

@@ -108,6 +108,11 @@ public:
     bool RedrawLastFrame();
     // Writes the requested images; false (and an error message) if one fails.
     bool WriteOutputs(const Outputs &outputs);
+    // The canvas window's picture as the options compose it (--anaglyph,
+    // --swap-eyes), which WriteWindow writes; empty without a canvas.
+    // shownIn names where it goes, for the warning when there is no stereo
+    // pair to compose.
+    Image WindowPicture(const std::string &shownIn);
     // Writes what the canvas window shows, the right canvas or both eyes side by side.
     bool WriteWindow(const std::string &path);
     bool WriteRight(const std::string &path);

@@ -1,6 +1,7 @@
 #include "app/viewer.h"
 #include "app/canvas_window.h"
 #include "app/file_watch.h"
+#include "app/look_options.h"
 #include "app/module.h"
 #include "app/orbit.h"
 #include "app/png_file.h"
@@ -22,7 +23,7 @@ is saved. When a run fails, the last good picture stays and the message
 shows in the window's title and on standard error.
 
 Keys:  w  the canvas window as the script left it (the anaglyph after an
-          anaglyph command)
+          anaglyph command), or as --anaglyph and --swap-eyes compose it
        l  left eye    r  right eye    a  anaglyph (red/cyan unless the
           script made its own)    s  both eyes side by side
        p  save the shown picture as SCRIPT-view-N.png in the current folder
@@ -38,6 +39,13 @@ Options:
   --orbit AZ,EL        start with the camera turned AZ degrees from +z
                        towards +x and raised EL degrees (as tesselin run)
   --distance D         start with the camera D from the origin
+  --samples N          samples per pixel of 3D canvases (default 1), as
+                       tesselin run
+  --anaglyph METHOD    show the canvas window (w) composed from the two eyes
+                       by METHOD, as tesselin run -o writes it: color,
+                       half-color, gray, dubois, green-magenta, amber-blue,
+                       or script (the default: the script's own anaglyph)
+  --swap-eyes          exchange the eyes (glasses worn the other way round)
   --turn AZ,EL         with --screenshot: after the first picture, turn the
                        camera to AZ,EL as dragging does, then take it
   --screenshot FILE    save what the window shows as PNG once the script
@@ -69,7 +77,7 @@ class Viewer {
 public:
     Viewer(const ViewArguments &arguments, std::unique_ptr<CanvasWindow> window, std::unique_ptr<FileWatch> watch)
         : arguments_(arguments), window_(std::move(window)), watch_(std::move(watch)),
-          runner_(arguments.script, arguments.modulePath, sink_), mode_(arguments.mode), camera_(arguments.camera)
+          runner_(arguments.script, arguments.modulePath, sink_, arguments.samples, arguments.look), mode_(arguments.mode), camera_(arguments.camera)
     {
     }
     int Loop();
@@ -288,6 +296,22 @@ std::optional<ViewArguments> ParseViewArguments(const std::vector<std::string> &
                 return std::nullopt;
             }
             arguments.reloads = count;
+        } else if (option == "--samples") {
+            if (!takeValue())
+                return std::nullopt;
+            auto samples = SamplesValue(value, error);
+            if (!samples)
+                return std::nullopt;
+            arguments.samples = *samples;
+        } else if (option == "--anaglyph") {
+            if (!takeValue())
+                return std::nullopt;
+            auto method = AnaglyphValue(value, error);
+            if (!method)
+                return std::nullopt;
+            arguments.look.anaglyph = *method;
+        } else if (option == "--swap-eyes" && !inlineValue) {
+            arguments.look.swapEyes = true;
         } else if (option == "--mode") {
             if (!takeValue())
                 return std::nullopt;

@@ -4,6 +4,7 @@
 #define TESSELIN_APP_VIEWER_H
 
 #include "app/camera.h"
+#include "app/stereo_picture.h"
 #include "app/view_picture.h"
 
 #include <optional>
@@ -25,6 +26,10 @@ struct ViewArguments {
     // After the first picture, turn to this camera as dragging would (and
     // redraw as dragging does) before the screenshot.
     std::optional<Camera> turn;
+    // tesselin run's --samples, --anaglyph and --swap-eyes: the canvas
+    // window shows what tesselin run -o writes with them.
+    int samples = 1;
+    StereoLook look;
     bool help = false;
 };
 

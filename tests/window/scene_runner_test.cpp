@@ -112,6 +112,62 @@ TEST(SceneRunner, ATurnShowsWhatARunWithThatCameraShows)
     }
 }
 
+// The window with --anaglyph is what tesselin run -o writes with it, and
+// --swap-eyes exchanges which eye gives which channels, after turns too.
+TEST(SceneRunner, TheWindowIsComposedAsTesselinRunWritesIt)
+{
+    using tesselin::AnaglyphMethod;
+    std::string script = WriteScript("stereo.tsl", Stereo);
+    struct Case {
+        const char *name;
+        std::vector<std::string> options;
+        tesselin::StereoLook look;
+        bool turned = false; // to --orbit 40,10 after the first run
+    };
+    const Case cases[] = {
+        {"color", {"--anaglyph", "color"}, {AnaglyphMethod::Color, false, {}}},
+        {"color swapped", {"--anaglyph", "color", "--swap-eyes"}, {AnaglyphMethod::Color, true, {}}},
+        {"gray turned", {"--anaglyph", "gray", "--orbit", "40,10"}, {AnaglyphMethod::Gray, false, {}}, true},
+    };
+    std::vector<std::vector<uint32_t>> shown;
+    for (const Case &c : cases) {
+        std::string written = render::ScratchDirectory() + "/composed.png";
+        std::vector<std::string> args = {"run", script, "-o", written};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        auto run = render::RunTesselin(args);
+        ASSERT_EQ(run.status, 0) << c.name << ": " << run.err;
+        auto expected = render::LoadPng(written);
+        ASSERT_TRUE(expected) << c.name;
+
+        Collected sink;
+        tesselin::SceneRunner runner(script, render::ModulePath(), sink, 1, c.look);
+        auto outcome = runner.Run({});
+        if (c.turned)
+            outcome = runner.Turn({40, 10, {}});
+        ASSERT_TRUE(outcome.pictures) << c.name << ": " << outcome.problem;
+        const tesselin::RunPictures &pictures = *outcome.pictures;
+        EXPECT_EQ(pictures.window.width, expected->width) << c.name;
+        EXPECT_EQ(pictures.window.pixels, expected->pixels) << c.name;
+        ASSERT_TRUE(pictures.left && pictures.right) << c.name;
+        if (c.look.anaglyph != AnaglyphMethod::Color)
+            continue;
+        shown.push_back(pictures.window.pixels);
+        // Red from one eye, green and blue from the other.
+        const tesselin::Image &redEye = c.look.swapEyes ? *pictures.right : *pictures.left;
+        const tesselin::Image &cyanEye = c.look.swapEyes ? *pictures.left : *pictures.right;
+        ASSERT_EQ(pictures.window.pixels.size(), redEye.pixels.size()) << c.name;
+        for (std::size_t i = 0; i < pictures.window.pixels.size(); i++) {
+            uint32_t pixel = pictures.window.pixels[i];
+            ASSERT_EQ(tesselin::Red(pixel), tesselin::Red(redEye.pixels[i])) << c.name << " at " << i;
+            ASSERT_EQ(tesselin::Green(pixel), tesselin::Green(cyanEye.pixels[i])) << c.name << " at " << i;
+            ASSERT_EQ(tesselin::Blue(pixel), tesselin::Blue(cyanEye.pixels[i])) << c.name << " at " << i;
+        }
+    }
+    // The eyes differ, so swapping them shows another picture.
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_NE(shown[0], shown[1]);
+}
+
 TEST(SceneRunner, ATurnAfterAFailedRunRunsTheScriptAgain)
 {
     Collected sink;

@@ -262,6 +262,62 @@ TEST(ViewArguments, OptionsAreReadAndFaultsNamed)
     EXPECT_EQ(arguments->camera.azimuth, 0);
 }
 
+TEST(ViewArguments, OutputOptionsReadAsTesselinRunReadsThem)
+{
+    using tesselin::AnaglyphMethod;
+    struct Case {
+        std::vector<std::string> argv;
+        const char *fault; // a fragment of the message, or none for good arguments
+        int samples = 1;
+        AnaglyphMethod anaglyph = AnaglyphMethod::Script;
+        bool swapEyes = false;
+    };
+    const Case cases[] = {
+        {{"s.tsl"}, nullptr},
+        {{"s.tsl", "--samples", "4"}, nullptr, 4},
+        {{"s.tsl", "--samples=64"}, nullptr, 64},
+        {{"s.tsl", "--samples", "1"}, nullptr, 1},
+        {{"s.tsl", "--anaglyph", "color"}, nullptr, 1, AnaglyphMethod::Color},
+        {{"s.tsl", "--anaglyph=amber-blue", "--swap-eyes"}, nullptr, 1, AnaglyphMethod::AmberBlue, true},
+        {{"--swap-eyes", "s.tsl"}, nullptr, 1, AnaglyphMethod::Script, true},
+        {{"s.tsl", "--anaglyph", "script", "--samples", "2"}, nullptr, 2},
+        {{"s.tsl", "--samples", "0"}, "--samples takes a whole number from 1 to 64, not 0"},
+        {{"s.tsl", "--samples", "65"}, "--samples takes a whole number from 1 to 64, not 65"},
+        {{"s.tsl", "--samples", "4x"}, "not 4x"},
+        {{"s.tsl", "--samples", "-2"}, "not -2"},
+        {{"s.tsl", "--samples"}, "--samples needs a value"},
+        {{"s.tsl", "--samples="}, "--samples needs a value"},
+        {{"s.tsl", "--anaglyph", "red"}, "--anaglyph takes one of"},
+        {{"s.tsl", "--anaglyph", "Color"}, "not Color"},
+        {{"s.tsl", "--anaglyph"}, "--anaglyph needs a value"},
+        {{"s.tsl", "--swap-eyes=yes"}, "unknown option --swap-eyes"},
+        {{"s.tsl", "--layout", "parallel"}, "unknown option --layout"},
+    };
+    for (const Case &c : cases) {
+        std::string error;
+        auto arguments = tesselin::ParseViewArguments(c.argv, error);
+        std::string shown = c.argv.size() < 2 ? c.argv[0] : c.argv[1] + " " + c.argv.back();
+        ASSERT_EQ(arguments.has_value(), c.fault == nullptr) << shown << ": " << error;
+        if (c.fault) {
+            EXPECT_NE(error.find(c.fault), std::string::npos) << shown << ": " << error;
+            continue;
+        }
+        EXPECT_EQ(arguments->script, "s.tsl") << shown;
+        EXPECT_EQ(arguments->samples, c.samples) << shown;
+        EXPECT_EQ(arguments->look.anaglyph, c.anaglyph) << shown;
+        EXPECT_EQ(arguments->look.swapEyes, c.swapEyes) << shown;
+        EXPECT_FALSE(arguments->look.layout) << shown;
+    }
+    // The same values are refused with the same words by tesselin run.
+    for (const char *refused : {"--samples=0", "--anaglyph=red"}) {
+        std::string error;
+        EXPECT_FALSE(tesselin::ParseViewArguments({"s.tsl", refused}, error));
+        auto run = render::RunTesselin({"run", "s.tsl", refused});
+        EXPECT_EQ(run.status, 2) << refused;
+        EXPECT_NE(run.err.find(error), std::string::npos) << refused << ": " << run.err << " / " << error;
+    }
+}
+
 // Where no display can be reached: none named, or one named that is not there.
 const std::vector<std::vector<std::string>> NoDisplay = {
     {"DISPLAY", "WAYLAND_DISPLAY"},
