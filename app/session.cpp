@@ -271,22 +271,33 @@ bool Session::WriteRight(const std::string &path)
     return true;
 }
 
-bool Session::WriteSideBySide(const std::string &path)
+// The left eye of the stereo pair an image at path is made of, and the right
+// canvas in right; none, with the failure reported, when there is no pair.
+std::optional<Image> Session::StereoPairFor(const std::string &path, const Canvas *&right)
 {
     where_.clear();
-    const Canvas *right = host_->RightCanvas();
+    right = host_->RightCanvas();
     std::optional<Image> left;
     try {
         left = host_->LeftEye();
     } catch (const std::bad_alloc &) {
         Fail("cannot write " + path + ": out of memory");
-        return false;
+        return std::nullopt;
     }
-    std::string error;
     if (!right || !left) {
         Fail("cannot write " + path + ": there is no stereo pair (the script made no right canvas)");
-        return false;
+        return std::nullopt;
     }
+    return left;
+}
+
+bool Session::WriteSideBySide(const std::string &path)
+{
+    const Canvas *right = nullptr;
+    auto left = StereoPairFor(path, right);
+    if (!left)
+        return false;
+    std::string error;
     Stopwatch watch(times_.png);
     bool swap = options_.look.swapEyes;
     if (!WriteImage(path, [&] { return swap ? SideBySide(right->Snapshot(), *left) : SideBySide(*left, right->Snapshot()); },
@@ -299,20 +310,11 @@ bool Session::WriteSideBySide(const std::string &path)
 
 bool Session::WritePair(const std::string &path)
 {
-    where_.clear();
-    const Canvas *right = host_->RightCanvas();
-    std::optional<Image> left;
-    try {
-        left = host_->LeftEye();
-    } catch (const std::bad_alloc &) {
-        Fail("cannot write " + path + ": out of memory");
+    const Canvas *right = nullptr;
+    auto left = StereoPairFor(path, right);
+    if (!left)
         return false;
-    }
     std::string error;
-    if (!right || !left) {
-        Fail("cannot write " + path + ": there is no stereo pair (the script made no right canvas)");
-        return false;
-    }
     Stopwatch watch(times_.png);
     std::string extension = std::filesystem::path(path).extension().string();
     for (char &c : extension)

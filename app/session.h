@@ -144,6 +144,7 @@ private:
     void AnaglyphMade(COLORREF left, COLORREF right) override;
     // Whether the options ask for the canvas window to be composed anew.
     bool ComposesWindow() const;
+    std::optional<Image> StereoPairFor(const std::string &path, const Canvas *&right);
     bool FlushFrame();
     void CanvasWindowChanged(bool raise) override;
 
