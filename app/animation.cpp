@@ -76,6 +76,16 @@ std::string GifReason(int code)
     return GifErrorString(code);
 }
 
+// Puts a finished animation in place of its target.
+bool CommitAnimation(PendingOutput &output, const std::string &path, std::string &error)
+{
+    std::string reason;
+    if (output.Commit(reason))
+        return true;
+    error = CannotWrite(path, reason);
+    return false;
+}
+
 // ---- GIF: a palette of up to 256 colours per frame, chosen and dithered
 // by libimagequant, written frame by frame with giflib.
 
@@ -108,12 +118,7 @@ public:
             error = CannotWrite(path_, GifReason(code));
             return false;
         }
-        std::string reason;
-        if (!output_.Commit(reason)) {
-            error = CannotWrite(path_, reason);
-            return false;
-        }
-        return true;
+        return CommitAnimation(output_, path_, error);
     }
 
 protected:
@@ -361,12 +366,7 @@ public:
             error = "ffmpeg could not finish " + path_ + " (it said why above)";
             return false;
         }
-        std::string reason;
-        if (!output_.Commit(reason)) {
-            error = CannotWrite(path_, reason);
-            return false;
-        }
-        return true;
+        return CommitAnimation(output_, path_, error);
     }
 
 protected:
