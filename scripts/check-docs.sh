@@ -10,15 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 
-need=()
-for p in chromium python3 python3-pil; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  run() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-  run apt-get update -q
-  run env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${need[@]}"
-fi
+./scripts/install-missing.sh chromium python3 python3-pil
 
 [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -G Ninja
 cmake --build "$build" --target tesselin_app tesselin_module

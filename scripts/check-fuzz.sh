@@ -9,16 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
 
 packages=(clang-14 libclang-rt-14-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  run() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-  echo "Installing: ${missing[*]}"
-  run apt-get update -q
-  run env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+./scripts/install-missing.sh "${packages[@]}"
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DTESSELIN_SANITIZE=ON -DTESSELIN_FUZZ=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -8,16 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(xvfb xauth imagemagick xdotool libsdl2-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  run() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-  echo "Installing: ${missing[*]}"
-  run apt-get update -q
-  run env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+./scripts/install-missing.sh "${packages[@]}"
 
 # Configured again so that CMake finds xvfb-run and makes the window tests.
 cmake -S . -B build >/dev/null

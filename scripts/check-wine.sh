@@ -12,15 +12,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 packages=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 libosmesa6 python3-pil fonts-dejavu-core)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  run() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-  run apt-get update -q
-  run env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+./scripts/install-missing.sh "${packages[@]}"
 [ -x build/tesselin ] || { echo "check-wine: build/tesselin is missing; build the Linux host first" >&2; exit 1; }
 
 cmake -S . -B build-win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null

@@ -13,13 +13,4 @@ packages=(
   libgtest-dev libgmock-dev
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-run() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-echo "Installing: ${missing[*]}"
-run apt-get update -q
-run env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+exec "$(dirname "$0")/install-missing.sh" "${packages[@]}"
