@@ -225,7 +225,9 @@ TEST(Window, DraggingAndTheWheelTurnTheSceneAndTheSavedPictureSaysHow)
     auto started = window_test::Start({"view", script});
     ASSERT_TRUE(window_test::WaitForMessage(started, "Watching", 60)) << window_test::ReadText(started.errPath);
     // Once the window is on the screen, the mouse goes to its middle.
-    Xdotool("mousemove --window " + WindowOf(started) + " 150 100 mousedown 1");
+    // The pause lets the window take the pointer before the button goes down;
+    // without it a busy machine can lose the start of the drag.
+    Xdotool("mousemove --window " + WindowOf(started) + " 150 100 sleep 0.3 mousedown 1");
     for (int step = 0; step < 5; step++)
         Xdotool("mousemove_relative -- 8 3 sleep 0.05");
     Xdotool("mouseup 1 sleep 0.3 click 4 sleep 0.5 key p");
@@ -332,7 +334,9 @@ TEST(Window, DraggingInTheCommandWindowsCanvasTurnsTheLastFrame)
     type(scene + ".save " + Scratch("before.png") + "\n");
     ASSERT_TRUE(window_test::WaitForMessage(started, "Saved", 60)) << window_test::ReadText(started.errPath);
     // 40 pixels right and 15 down: 20 degrees of azimuth towards -x, 7.5 up.
-    Xdotool("mousemove --window " + WindowOf(started) + " 150 100 mousedown 1");
+    // The pause lets the window take the pointer before the button goes down;
+    // without it a busy machine can lose the start of the drag.
+    Xdotool("mousemove --window " + WindowOf(started) + " 150 100 sleep 0.3 mousedown 1");
     for (int step = 0; step < 5; step++)
         Xdotool("mousemove_relative -- 8 3 sleep 0.05");
     Xdotool("mouseup 1 sleep 0.3");
