@@ -16,8 +16,8 @@
 // 4. Redrawing the last frame from its record with the camera turned, as a
 //    window orbiting the scene does: the demo (mono and stereo) and a torus
 //    of 500 000 facets at 800 x 600, frames per second.
-#include "app/png_file.h"
-#include "app/session.h"
+#include "app/files/png.h"
+#include "app/session/session.h"
 
 #include <GL/gl.h>
 

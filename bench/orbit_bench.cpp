@@ -14,8 +14,8 @@
 //
 // Scenes: the demo (examples/demo.tsl, 800 x 600) and one torus of
 // 500 x 1000 bands = 500 000 facets at 800 x 600.
-#include "app/canvas_window.h"
-#include "app/scene_runner.h"
+#include "app/view/window.h"
+#include "app/view/script_runner.h"
 
 #include <algorithm>
 #include <chrono>

@@ -14,12 +14,12 @@
 //    and file size.
 // Times are processor time (all threads, Mesa's rendering threads and ffmpeg
 // included), which a shared, busy machine disturbs far less than wall time.
-#include "app/anaglyph_methods.h"
-#include "app/animation.h"
-#include "app/mpo_file.h"
-#include "app/png_file.h"
-#include "app/session.h"
-#include "app/stereo_layout.h"
+#include "app/picture/anaglyph.h"
+#include "app/files/animation.h"
+#include "app/files/mpo.h"
+#include "app/files/png.h"
+#include "app/session/session.h"
+#include "app/picture/layout.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""Writes app/gl_calls.inc: every OpenGL 1.0-1.2 entry point of <GL/gl.h>, with how
+"""Writes app/gl/calls.inc: every OpenGL 1.0-1.2 entry point of <GL/gl.h>, with how
 the reference host's OpenGL boundary treats it.
 
-    python3 scripts/gen_gl_calls.py /usr/include/GL/gl.h > app/gl_calls.inc
+    python3 scripts/gen_gl_calls.py /usr/include/GL/gl.h > app/gl/calls.inc
 
 Each line is GL_CALL(kind, return type, name, (parameters), (arguments)):
   RECORD  forwarded, and repeated for the right eye of a stereo frame

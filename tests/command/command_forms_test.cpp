@@ -1,7 +1,7 @@
 // The host's table of command forms against the plug-in itself: the same
 // keywords in the same order behind the same gates, and the same token counts
 // accepted, so help lines and tesselin check never disagree with a run.
-#include "app/command_forms.h"
+#include "app/script/command_forms.h"
 #include "tests/doubles/plugin_fixture.h"
 
 #include <cstdlib>

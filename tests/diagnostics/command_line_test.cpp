@@ -1,6 +1,6 @@
 // How a command line is cut into tokens: blanks, both kinds of quotes,
 // backslashes, comments, and the column each token starts at.
-#include "app/command_line.h"
+#include "app/script/tokenizer.h"
 
 #include <gtest/gtest.h>
 

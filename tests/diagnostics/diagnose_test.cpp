@@ -1,7 +1,7 @@
 // The host's help after the plug-in's answers, and what it finds in a line's
 // tokens and files.
-#include "app/command_forms.h"
-#include "app/diagnose.h"
+#include "app/script/command_forms.h"
+#include "app/script/hints.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The command window's history file and Tab completion, without a terminal.
-#include "app/command_forms.h"
-#include "app/line_editing.h"
+#include "app/script/command_forms.h"
+#include "app/console/line_editing.h"
 
 #include <readline/history.h>
 

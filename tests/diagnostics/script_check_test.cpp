@@ -1,5 +1,5 @@
 // tesselin check over whole scripts: what it reports, where, and its result.
-#include "app/script_check.h"
+#include "app/script/check.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // FIFOs, devices, signals. An existing file survives any failed write with
 // its permissions, special files are written in place and never removed,
 // and no temporary file is left behind in any case.
-#include "app/animation.h"
-#include "app/interrupt.h"
-#include "app/output_file.h"
+#include "app/files/animation.h"
+#include "app/process/interrupt.h"
+#include "app/process/output_file.h"
 #include "tests/render/child_process.h"
 
 #include <gif_lib.h>

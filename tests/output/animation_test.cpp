@@ -1,6 +1,6 @@
 // Animation files read back with each format's own decoder: frame count,
 // frame times, size and colours.
-#include "app/animation.h"
+#include "app/files/animation.h"
 #include "tests/render/render_harness.h"
 
 #include <gif_lib.h>

@@ -1,8 +1,8 @@
 // Anaglyphs by method and stereo layouts, judged by what a viewer would see:
 // neutral colours stay neutral, each eye reaches only its own channels, and
 // each eye lands where its layout puts it.
-#include "app/anaglyph_methods.h"
-#include "app/stereo_layout.h"
+#include "app/picture/anaglyph.h"
+#include "app/picture/layout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Stereo JPEG files: the JPEG library reads both images back, and the MP
 // index in the first image's APP2 segment describes where they lie.
-#include "app/mpo_file.h"
+#include "app/files/mpo.h"
 #include "tests/render/render_harness.h"
 
 #include <turbojpeg.h>

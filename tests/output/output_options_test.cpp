@@ -1,8 +1,8 @@
 // The output options through the tesselin program, judged by the files it
 // writes: multisampled edges, anaglyphs by method, swapped eyes, layouts,
 // stereo JPEGs and animations.
-#include "app/anaglyph_methods.h"
-#include "app/stereo_layout.h"
+#include "app/picture/anaglyph.h"
+#include "app/picture/layout.h"
 #include "tests/render/render_harness.h"
 
 #include <gif_lib.h>

@@ -1,7 +1,7 @@
 // The host's camera turned round the origin: --orbit and --distance, and
 // Session::SetCamera between frames.
 #include "tests/render/render_harness.h"
-#include "app/script.h"
+#include "app/script/script.h"
 
 #include <gtest/gtest.h>
 

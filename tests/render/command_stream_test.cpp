@@ -1,6 +1,6 @@
 // The word stream behind the record: calls appended, repeated in ranges, and
 // refused rather than grown past its limit.
-#include "app/command_stream.h"
+#include "app/gl/call_record.h"
 
 #include <gtest/gtest.h>
 

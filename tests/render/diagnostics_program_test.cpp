@@ -1,6 +1,6 @@
 // The program's help beside the plug-in's answers, tesselin check, run
 // without -o, and the command window's .help, Tab and history, from outside.
-#include "app/command_line.h"
+#include "app/script/tokenizer.h"
 #include "tests/render/render_harness.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // The host's parts that need no OpenGL: reading command lines, the camera
 // matrices, anaglyph arithmetic and PNG files.
-#include "app/image.h"
-#include "app/module.h"
-#include "app/png_file.h"
-#include "app/projection.h"
-#include "app/script.h"
+#include "app/picture/image.h"
+#include "app/plugin_host/module.h"
+#include "app/files/png.h"
+#include "app/camera/projection.h"
+#include "app/script/script.h"
 #include "tests/render/render_harness.h"
 
 #include <gtest/gtest.h>

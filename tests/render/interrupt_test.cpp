@@ -3,8 +3,8 @@
 // would run next and ends a long command only on a second Ctrl-C.
 #include "tests/render/child_process.h"
 
-#include "app/interrupt.h"
-#include "app/output_file.h"
+#include "app/process/interrupt.h"
+#include "app/process/output_file.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>

@@ -2,7 +2,7 @@
 // without running the script again: the same pixels as running it with that
 // camera from the start.
 #include "tests/render/render_harness.h"
-#include "app/script.h"
+#include "app/script/script.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>

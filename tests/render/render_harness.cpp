@@ -1,6 +1,6 @@
 #include "tests/render/render_harness.h"
-#include "app/png_file.h"
-#include "app/script.h"
+#include "app/files/png.h"
+#include "app/script/script.h"
 
 #include <gtest/gtest.h>
 

@@ -16,8 +16,8 @@
 #ifndef TESSELIN_RENDER_HARNESS_H
 #define TESSELIN_RENDER_HARNESS_H
 
-#include "app/image.h"
-#include "app/session.h"
+#include "app/picture/image.h"
+#include "app/session/session.h"
 
 #include <memory>
 #include <optional>

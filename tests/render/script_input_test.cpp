@@ -3,8 +3,8 @@
 // with allocation failures and interrupts ending a run cleanly.
 #include "tests/render/child_process.h"
 
-#include "app/line_reader.h"
-#include "app/script.h"
+#include "app/process/line_reader.h"
+#include "app/script/script.h"
 
 #include <gtest/gtest.h>
 

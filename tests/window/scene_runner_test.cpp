@@ -1,7 +1,7 @@
 // The live window's source of pictures, on the real module and Mesa without a
 // display: a run gives what tesselin run gives, a failed run says why, and a
 // turn gives what a run with that camera gives.
-#include "app/scene_runner.h"
+#include "app/view/script_runner.h"
 #include "tests/render/render_harness.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // The live window's parts that need no display: which picture each mode
 // shows, how the mouse turns the camera, noticing saves, the view's
 // arguments, and the program's behaviour where no display can be reached.
-#include "app/file_watch.h"
-#include "app/orbit.h"
-#include "app/view_picture.h"
-#include "app/viewer.h"
+#include "app/view/file_watch.h"
+#include "app/camera/orbit.h"
+#include "app/view/view_mode.h"
+#include "app/view/viewer.h"
 #include "tests/render/render_harness.h"
 #include "tests/window/program_run.h"
 

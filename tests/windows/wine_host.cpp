@@ -7,7 +7,7 @@
 // Each canvas is a memory device context on a 32-bit DIB section; a canvas
 // selected for 3D gets a WGL context drawing into that bitmap
 // (PFD_DRAW_TO_BITMAP, which Wine renders with OSMesa). The
-// camera follows the reference host's rules (app/projection.cpp is compiled
+// camera follows the reference host's rules (app/camera/projection.cpp is compiled
 // in). For a stereo pair one context serves both bitmaps: the left eye's
 // frame is compiled into a display list as it is drawn, and at FinishModel
 // the state from the start of the frame is restored and the list is called
@@ -19,8 +19,8 @@
 
 // The reference host's headers come before windows.h, which defines near and
 // far as macros.
-#include "app/projection.h"
-#include "app/script.h"
+#include "app/camera/projection.h"
+#include "app/script/script.h"
 
 #include <windows.h>
 

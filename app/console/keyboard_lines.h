@@ -1,0 +1,27 @@
+// Lines typed at the keyboard, with line editing and history (readline).
+// Ctrl-C while typing abandons the line and gives a fresh prompt.
+#ifndef TESSELIN_APP_CONSOLE_KEYBOARD_LINES_H
+#define TESSELIN_APP_CONSOLE_KEYBOARD_LINES_H
+
+#include <optional>
+#include <string>
+
+namespace tesselin {
+
+class KeyboardLines {
+public:
+    explicit KeyboardLines(std::string prompt);
+    ~KeyboardLines();
+    KeyboardLines(const KeyboardLines &) = delete;
+    KeyboardLines &operator=(const KeyboardLines &) = delete;
+
+    // The next line typed; none at the end of input (Ctrl-D).
+    std::optional<std::string> Next();
+
+private:
+    std::string prompt_;
+};
+
+} // namespace tesselin
+
+#endif

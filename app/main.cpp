@@ -1,7 +1,0 @@
-// tesselin: the reference host program.
-#include "app/cli.h"
-
-int main(int argc, char **argv)
-{
-    return tesselin::RunCommandLine(argc, argv);
-}

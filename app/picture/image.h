@@ -1,0 +1,44 @@
+// Images as the canvases hold them: 0x00BBGGRR pixels (COLORREF order), top
+// row first, no padding between rows.
+#ifndef TESSELIN_APP_PICTURE_IMAGE_H
+#define TESSELIN_APP_PICTURE_IMAGE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace tesselin {
+
+struct Image {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+
+    Image() = default;
+    Image(int w, int h, uint32_t fill = 0x00FFFFFFu)
+        : width(w), height(h), pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill) {}
+    bool Empty() const { return width < 1 || height < 1; }
+    uint32_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+    uint32_t &At(int x, int y) { return pixels[static_cast<std::size_t>(y) * width + x]; }
+};
+
+inline int Red(uint32_t c) { return c & 0xFF; }
+inline int Green(uint32_t c) { return (c >> 8) & 0xFF; }
+inline int Blue(uint32_t c) { return (c >> 16) & 0xFF; }
+inline uint32_t Rgb(int r, int g, int b)
+{
+    return uint32_t(r & 0xFF) | uint32_t(g & 0xFF) << 8 | uint32_t(b & 0xFF) << 16;
+}
+
+// Every pixel of left becomes, channel by channel, left x leftColour +
+// right x rightColour (colour channels as fractions of 255), rounded to the
+// nearest and clamped to 255. Both hold count pixels.
+void ComposeAnaglyph(uint32_t *left, const uint32_t *right, std::size_t count, uint32_t leftColour,
+                     uint32_t rightColour);
+
+// The two eyes next to each other, left eye on the left; the shorter one is
+// padded with white at the bottom.
+Image SideBySide(const Image &left, const Image &right);
+
+} // namespace tesselin
+
+#endif

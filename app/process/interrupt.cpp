@@ -1,0 +1,81 @@
+#include "app/process/interrupt.h"
+#include "app/process/output_file.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+
+namespace tesselin {
+
+namespace {
+
+volatile std::sig_atomic_t Pending = 0;
+volatile std::sig_atomic_t Running = 0;
+volatile std::sig_atomic_t WindowMode = 0;
+
+void Say(const char *text)
+{
+    // Only write(2) may be used in a signal handler; a short write of a
+    // message on the way out is not worth retrying.
+    if (write(STDERR_FILENO, text, std::strlen(text)) < 0) {
+    }
+}
+
+[[noreturn]] void EndNow(int signal)
+{
+    RemovePendingOutput();
+    Say(signal == SIGINT    ? "\ntesselin: interrupted; the run stops and writes no more images\n"
+        : signal == SIGTERM ? "\ntesselin: terminated; the run stops and writes no more images\n"
+                            : "\ntesselin: hung up; the run stops and writes no more images\n");
+    _exit(128 + signal);
+}
+
+void OnSignal(int signal)
+{
+    if (!WindowMode || signal != SIGINT)
+        EndNow(signal);
+    if (Running && Pending)
+        EndNow(signal);
+    Pending = 1;
+    if (Running)
+        Say("\nInterrupted: this command cannot be cut short safely and ends on its own; nothing after it "
+            "runs. Press Ctrl-C again to leave tesselin at once (unsaved pictures are lost).\n");
+}
+
+void Install(bool window)
+{
+    WindowMode = window;
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: a read waiting for input returns, so the reader sees it.
+    action.sa_flags = 0;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal ignored by whoever started the program (a job in the
+        // background, nohup) stays ignored.
+        struct sigaction previous {};
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
+            continue;
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+} // namespace
+
+void EndRunOnSignals() { Install(false); }
+void NoteInterrupts() { Install(true); }
+bool InterruptPending() { return Pending != 0; }
+
+bool TakeInterrupt()
+{
+    bool was = Pending != 0;
+    Pending = 0;
+    return was;
+}
+
+CommandRunning::CommandRunning() { Running = 1; }
+CommandRunning::~CommandRunning() { Running = 0; }
+
+} // namespace tesselin

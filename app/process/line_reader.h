@@ -1,0 +1,76 @@
+// Reading a script one line at a time, as the lines arrive: a script piped
+// in by a generator runs each line as soon as it is complete, and memory
+// does not grow with the script's length. Splitting a line into tokens is
+// not done here (see script/tokenizer.h).
+#ifndef TESSELIN_APP_PROCESS_LINE_READER_H
+#define TESSELIN_APP_PROCESS_LINE_READER_H
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tesselin {
+
+// Where the lines of a script come from.
+class LineSource {
+public:
+    virtual ~LineSource() = default;
+    // The next line without its line end (LF or CR LF); none at the end of
+    // input, or when reading failed (then Error says why). The text stays
+    // valid until the next call.
+    virtual std::optional<std::string_view> Next() = 0;
+    // Why the lines ended early; empty when the input simply ended.
+    virtual std::string Error() const { return {}; }
+};
+
+// The lines of a text held in memory.
+class TextLines final : public LineSource {
+public:
+    explicit TextLines(std::string_view text) : rest_(text) {}
+    std::optional<std::string_view> Next() override;
+
+private:
+    std::string_view rest_;
+    bool done_ = false;
+};
+
+// The lines of a file or of standard input, read in blocks with read(2).
+class LineReader final : public LineSource {
+public:
+    // Opens path, or standard input for "-". None, with the reason in error,
+    // for a path that cannot be opened or that is a folder.
+    static std::unique_ptr<LineReader> Open(const std::string &path, std::string &error);
+    // Reads fd, which stays open.
+    explicit LineReader(int fd) : LineReader(fd, false) {}
+    ~LineReader() override;
+    LineReader(const LineReader &) = delete;
+    LineReader &operator=(const LineReader &) = delete;
+
+    std::optional<std::string_view> Next() override;
+    std::string Error() const override { return error_; }
+    // While nothing arrives, idle runs about ten times a second (a live
+    // canvas window looks after its events so).
+    void SetIdle(std::function<void()> idle) { idle_ = std::move(idle); }
+
+private:
+    LineReader(int fd, bool owned);
+    // Reads more into the buffer; false at the end or on an error.
+    bool Fill();
+
+    int fd_;
+    bool owned_;
+    std::vector<char> buffer_;
+    std::size_t start_ = 0, end_ = 0;
+    std::string line_; // a line that spans more than one block
+    bool carried_ = false; // line_ holds the start of a line
+    bool ended_ = false;
+    std::string error_;
+    std::function<void()> idle_;
+};
+
+} // namespace tesselin
+
+#endif

@@ -1,0 +1,56 @@
+// tesselin check: a script read line by line without running it, with every
+// finding the host can make before the plug-in sees a line.
+#ifndef TESSELIN_APP_SCRIPT_CHECK_H
+#define TESSELIN_APP_SCRIPT_CHECK_H
+
+#include "app/script/hints.h"
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tesselin {
+
+struct LineFinding {
+    int line = 0;
+    Finding finding;
+};
+
+class ScriptChecker {
+public:
+    // Files named by the script are looked for from directory, as a run
+    // started there would look for them.
+    explicit ScriptChecker(std::filesystem::path directory) : directory_(std::move(directory)) {}
+
+    // The next line of the script (its number counted from 1).
+    void Line(std::string_view text, int number);
+    const std::vector<LineFinding> &Findings() const { return findings_; }
+
+private:
+    // Follows the canvases the script makes; false when the line would meet
+    // a closed gate (or make no canvas), so that it would not run.
+    bool FollowCanvases(const std::vector<Token> &tokens, int number);
+
+    std::filesystem::path directory_;
+    std::vector<LineFinding> findings_;
+    NumberFileScans scans_;
+    // What the plug-in's gates would answer: the welcome canvas exists at
+    // load, and modelling begins with a 3D canvas.
+    bool canvas_ = true;
+    bool modeling_ = false;
+    bool pair_ = false; // a stereo pair, for picture r
+    // A gate is reported once until the next canvas line, not on every line.
+    bool gateReported_ = false;
+};
+
+// Checks a whole script named name and writes one line per finding to out
+// (name:LINE:COLUMN: ...), then a summary line; 1 when anything was found, 0
+// when the script is clean.
+int CheckScript(const std::string &name, std::string_view text, const std::filesystem::path &directory,
+                std::ostream &out);
+
+} // namespace tesselin
+
+#endif
