@@ -1,36 +1,28 @@
 #include "app/cli/cli.h"
-#include "app/script/command_forms.h"
-#include "app/console/line_editing.h"
-#include "app/script/check.h"
-#include "app/process/interrupt.h"
-#include "app/console/keyboard_lines.h"
-#include "app/process/line_reader.h"
-#include "app/session/output_options.h"
-#include "app/session/session.h"
+#include "app/cli/options.h"
+#include "app/console/command_window.h"
 #include "app/console/prompt_window.h"
+#include "app/process/interrupt.h"
+#include "app/process/line_reader.h"
+#include "app/script/check.h"
+#include "app/session/session.h"
 #include "app/view/viewer.h"
 
-#include <readline/readline.h>
-#include <unistd.h>
-
 #include <clocale>
-#include <filesystem>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <new>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace tesselin {
 
 namespace {
-
-// Samples per pixel of 3D canvases unless --samples says otherwise.
-constexpr int DefaultSamples = 1;
 
 constexpr const char *Usage = R"(Tesselin draws 3D models, pictures and anaglyphs from command scripts,
 without a display, and writes the result as PNG images.
@@ -120,295 +112,6 @@ be written), 2 for a usage fault or when the program cannot start (no
 module, no OpenGL, no script).
 )";
 
-constexpr const char *WindowHelp = R"(Type a command and press Enter, e.g.  canvas 400 300 persp 30 1 100 10
-Window commands:
-  .save FILE         write what the canvas window shows as PNG
-  .save-right FILE   write the right canvas of a stereo pair as PNG
-  .save-pair FILE    write both eyes side by side as PNG
-  .help              this text
-  .help KEYWORD      the forms of a command, e.g. .help canvas
-  Tab                completes keywords, and file names after picture and arrayf
-  .quit              leave (so does end of input, Ctrl-D)
-)";
-
-struct Arguments {
-    bool help = false;
-    bool run = false;
-    bool check = false;
-    std::string script;
-    std::string modulePath;
-    Outputs outputs;
-    std::string framesPrefix;
-    bool timing = false;
-    int samples = DefaultSamples;
-    AnaglyphMethod anaglyph = AnaglyphMethod::Script;
-    bool swapEyes = false;
-    std::optional<StereoLayout> layout;
-    std::string animation;
-    double fps = DefaultFps;
-    bool noWindow = false;
-    Camera camera;
-};
-
-// Parses argv; none (and a message in error) for a usage fault.
-std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string &error)
-{
-    Arguments arguments;
-    std::size_t i = 0;
-    if (!argv.empty() && argv[0] == "run") {
-        arguments.run = true;
-        i = 1;
-    } else if (!argv.empty() && argv[0] == "check") {
-        arguments.check = true;
-        i = 1;
-    }
-    for (; i < argv.size(); i++) {
-        std::string option = argv[i], value;
-        bool inlineValue = false;
-        if (auto equals = option.find('='); option.rfind("--", 0) == 0 && equals != std::string::npos) {
-            value = option.substr(equals + 1);
-            option = option.substr(0, equals);
-            inlineValue = true;
-        }
-        auto takeValue = [&](std::string &slot) {
-            if (!inlineValue) {
-                if (i + 1 >= argv.size()) {
-                    error = option + " needs a value";
-                    return false;
-                }
-                value = argv[++i];
-            }
-            if (value.empty()) {
-                error = option + " needs a value";
-                return false;
-            }
-            slot = value;
-            return true;
-        };
-        if (option == "-h" || option == "--help") {
-            arguments.help = true;
-        } else if (option == "--module") {
-            if (!takeValue(arguments.modulePath))
-                return std::nullopt;
-        } else if (arguments.run && (option == "-o" || option == "--output")) {
-            if (!takeValue(arguments.outputs.window))
-                return std::nullopt;
-        } else if (arguments.run && option == "--right") {
-            if (!takeValue(arguments.outputs.right))
-                return std::nullopt;
-        } else if (arguments.run && option == "--side-by-side") {
-            if (!takeValue(arguments.outputs.sideBySide))
-                return std::nullopt;
-        } else if (!arguments.run && option == "--no-window" && !inlineValue) {
-            arguments.noWindow = true;
-        } else if (arguments.run && option == "--timing" && !inlineValue) {
-            arguments.timing = true;
-        } else if (option == "--orbit" || option == "--distance") {
-            std::string text;
-            if (!takeValue(text))
-                return std::nullopt;
-            if (option == "--orbit") {
-                auto orbit = ParseOrbit(text, error);
-                if (!orbit)
-                    return std::nullopt;
-                arguments.camera.azimuth = orbit->azimuth;
-                arguments.camera.elevation = orbit->elevation;
-            } else if (!(arguments.camera.distance = ParseDistance(text, error))) {
-                return std::nullopt;
-            }
-        } else if (arguments.run && option == "--frames") {
-            if (!takeValue(arguments.framesPrefix))
-                return std::nullopt;
-        } else if (arguments.run && option == "--samples") {
-            std::string text;
-            if (!takeValue(text))
-                return std::nullopt;
-            auto samples = SamplesValue(text, error);
-            if (!samples)
-                return std::nullopt;
-            arguments.samples = *samples;
-        } else if (arguments.run && option == "--anaglyph") {
-            std::string name;
-            if (!takeValue(name))
-                return std::nullopt;
-            auto method = AnaglyphValue(name, error);
-            if (!method)
-                return std::nullopt;
-            arguments.anaglyph = *method;
-        } else if (arguments.run && option == "--swap-eyes" && !inlineValue) {
-            arguments.swapEyes = true;
-        } else if (arguments.run && option == "--pair") {
-            if (!takeValue(arguments.outputs.pair))
-                return std::nullopt;
-        } else if (arguments.run && option == "--layout") {
-            std::string name;
-            if (!takeValue(name))
-                return std::nullopt;
-            arguments.layout = LayoutValue(name, error);
-            if (!arguments.layout)
-                return std::nullopt;
-        } else if (arguments.run && option == "--animation") {
-            if (!takeValue(arguments.animation))
-                return std::nullopt;
-            if (!AnimationFormatOf(arguments.animation)) {
-                error = "--animation writes .gif, .webp or .mp4 files, not " + arguments.animation;
-                return std::nullopt;
-            }
-        } else if (arguments.run && option == "--fps") {
-            std::string text;
-            if (!takeValue(text))
-                return std::nullopt;
-            char *end = nullptr;
-            double fps = std::strtod(text.c_str(), &end);
-            if (*end || !(fps > 0 && fps <= MaxFps)) {
-                error = "--fps takes a number above 0 and at most 120, not " + text;
-                return std::nullopt;
-            }
-            arguments.fps = fps;
-        } else if ((arguments.run || arguments.check) && arguments.script.empty() &&
-                   (option == "-" || option[0] != '-')) {
-            arguments.script = option;
-        } else {
-            error = arguments.run || option[0] == '-' ? "unknown option " + option
-                                                      : "unknown command " + option + " (did you mean: tesselin run " +
-                                                            option + "?)";
-            return std::nullopt;
-        }
-    }
-    if ((arguments.run || arguments.check) && arguments.script.empty() && !arguments.help) {
-        error = std::string(arguments.run ? "run" : "check") + " needs a script";
-        return std::nullopt;
-    }
-    return arguments;
-}
-
-// One line from the person at the keyboard or from a pipe; none at the end
-// of input (or when reading stopped).
-std::optional<std::string> NextLine(KeyboardLines *keyboard, LineReader &piped)
-{
-    if (keyboard)
-        return keyboard->Next();
-    auto line = piped.Next();
-    if (!line)
-        return std::nullopt;
-    return std::string(*line);
-}
-
-// .help alone, or the forms of the command named by keyword.
-void ShowHelp(const std::string &keyword)
-{
-    if (keyword.empty()) {
-        std::fputs(WindowHelp, stderr);
-        std::string line = "Commands:";
-        for (const CommandInfo &command : Commands()) {
-            if (line.size() + command.keyword.size() > 78) {
-                std::fprintf(stderr, "%s\n", line.c_str());
-                line = "   ";
-            }
-            line += " " + std::string(command.keyword);
-        }
-        std::fprintf(stderr, "%s\n", line.c_str());
-        return;
-    }
-    if (const CommandInfo *command = FindCommand(keyword)) {
-        std::fprintf(stderr, "%s: %s\n%s", keyword.c_str(), std::string(command->summary).c_str(),
-                     command->FormsPage().c_str());
-        return;
-    }
-    std::string_view near = NearestKeyword(keyword);
-    std::fprintf(stderr, "\"%s\" is not a command%s%s%s\n", keyword.c_str(), near.empty() ? "" : "; did you mean \"",
-                 std::string(near).c_str(), near.empty() ? "" : "\"?");
-}
-
-// A line starting with '.': true when the window should close.
-bool WindowCommand(Session &session, const std::string &line)
-{
-    std::istringstream words(line);
-    std::string command, path, extra;
-    words >> command >> path >> extra;
-    if (command == ".quit" || command == ".exit")
-        return true;
-    if (command == ".help") {
-        ShowHelp(path);
-        return false;
-    }
-    bool save = command == ".save", right = command == ".save-right", pair = command == ".save-pair";
-    if ((save || right || pair) && !path.empty() && extra.empty()) {
-        bool ok = save ? session.WriteWindow(path) : right ? session.WriteRight(path) : session.WriteSideBySide(path);
-        if (ok)
-            std::fprintf(stderr, "Saved %s\n", path.c_str());
-        return false;
-    }
-    std::fprintf(stderr, "Window commands: .save FILE, .save-right FILE, .save-pair FILE, .help, .quit\n");
-    return false;
-}
-
-int CommandWindow(Session &session)
-{
-    bool terminal = isatty(STDIN_FILENO);
-    std::optional<KeyboardLines> keyboard;
-    std::optional<History> history;
-    if (terminal) {
-        keyboard.emplace("tesselin> ");
-        InstallCompletion();
-        history.emplace(HistoryFileFromEnvironment());
-        if (!history->Problem().empty())
-            std::fprintf(stderr, "Warning: %s\n", history->Problem().c_str());
-        std::fprintf(stderr, "%s command window (%s). Type .help for help, .quit to leave.\n",
-                     session.DisplayName().c_str(), session.Device().Renderer().c_str());
-    }
-    LineReader piped(STDIN_FILENO);
-    // While a pipe is quiet, the idle hook the line editor has at the
-    // keyboard (the canvas window's events) runs too.
-    if (!terminal && rl_event_hook)
-        piped.SetIdle([] { rl_event_hook(); });
-    bool interrupted = false;
-    int number = 0;
-    for (;;) {
-        auto line = NextLine(keyboard ? &*keyboard : nullptr, piped);
-        // A pipe's commands are a script: an interrupt stops it, even when
-        // more lines have already arrived.
-        if (!terminal && InterruptPending()) {
-            interrupted = true;
-            break;
-        }
-        if (!line)
-            break;
-        if (history)
-            history->Add(*line);
-        number++;
-        std::size_t first = line->find_first_not_of(" \t");
-        if (first != std::string::npos && (*line)[first] == '.') {
-            if (WindowCommand(session, line->substr(first)))
-                break;
-            continue;
-        }
-        // At the keyboard the line is right above its answer; from a pipe
-        // the answer says which line it was.
-        session.RunLine(*line, terminal ? std::string() : "stdin:" + std::to_string(number));
-        if (TakeInterrupt()) {
-            if (!terminal) {
-                interrupted = true;
-                break;
-            }
-            std::fprintf(stderr, "Interrupted; the session and its pictures are kept.\n");
-        }
-        if (session.Stopped())
-            break;
-    }
-    if (terminal)
-        std::fputc('\n', stderr);
-    if (interrupted) {
-        std::fprintf(stderr, "tesselin: interrupted; the commands after stdin:%d were not run\n", number);
-        return 130;
-    }
-    if (std::string error = piped.Error(); !error.empty())
-        session.InputFailed("stdin:" + std::to_string(number + 1), error);
-    else
-        session.EndOfInput(terminal ? std::string() : "stdin");
-    return session.ExitStatus();
-}
-
 // Runs the script of a tesselin run and writes its images.
 // Without any output named, the canvas window goes to the default file, if
 // there is a canvas left to write.
@@ -455,9 +158,8 @@ int Check(const std::string &script)
     return CheckScript(script == "-" ? "stdin" : script, text, std::filesystem::current_path(status), std::cout);
 }
 
-} // namespace
-
-int RunCommandLine(int argc, char **argv)
+// What holds for every run of the program, before anything else.
+void PrepareProcess()
 {
     // The plug-in reads numbers with atof: the decimal point stays '.'.
     std::setlocale(LC_ALL, "");
@@ -466,74 +168,126 @@ int RunCommandLine(int argc, char **argv)
     // error the writer reports, instead of killing the program.
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
-    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    if (!args.empty() && args[0] == "view")
-        return RunView({args.begin() + 1, args.end()});
+}
+
+// The arguments to go on with; none when the program ends here (a usage
+// fault, or the help), with its exit status in status.
+std::optional<Arguments> ReadArguments(const std::vector<std::string> &args, int &status)
+{
+    Command command = CommandOf(args);
+    std::vector<std::string> words(args.begin() + (command == Command::Window ? 0 : 1), args.end());
     std::string error;
-    auto arguments = Parse(args, error);
+    auto arguments = ParseArguments(command, words, error);
+    const char *program = command == Command::View ? "tesselin view" : "tesselin";
     if (!arguments) {
-        std::fprintf(stderr, "tesselin: %s\nTry tesselin --help\n", error.c_str());
-        return 2;
+        std::fprintf(stderr, "%s: %s\nTry %s --help\n", program, error.c_str(), program);
+        status = 2;
+    } else if (arguments->help) {
+        std::fputs(command == Command::View ? ViewUsage : Usage, stdout);
+        status = 0;
+        arguments.reset();
     }
-    if (arguments->help) {
-        std::fputs(Usage, stdout);
-        return 0;
-    }
-    if (arguments->check)
-        return Check(arguments->script);
-    bool defaultOutput = arguments->run && arguments->outputs.window.empty() && arguments->outputs.right.empty() &&
-                         arguments->outputs.sideBySide.empty() && arguments->outputs.pair.empty() &&
-                         arguments->framesPrefix.empty() && arguments->animation.empty();
-    if (defaultOutput)
-        arguments->outputs.window = DefaultOutput(arguments->script);
-    std::unique_ptr<LineReader> script;
-    if (arguments->run) {
-        script = LineReader::Open(arguments->script, error);
-        if (!script) {
-            std::fprintf(stderr, "tesselin: %s\n", error.c_str());
-            return 2;
-        }
-    }
-    // Before OpenGL and the module start, which can take a while.
-    if (arguments->run)
-        EndRunOnSignals();
-    else
-        NoteInterrupts();
+    return arguments;
+}
+
+SessionOptions OptionsFor(const Arguments &arguments)
+{
     SessionOptions options;
-    options.modulePath = arguments->modulePath.empty() ? ModuleBesideProgram() : arguments->modulePath;
-    options.framesPrefix = arguments->framesPrefix;
-    options.copyBeside = arguments->outputs.window;
-    options.samples = arguments->samples;
-    options.look = {arguments->anaglyph, arguments->swapEyes, arguments->layout};
-    options.animation = arguments->animation;
-    options.fps = arguments->fps;
-    // The canvas window beside the prompt, when there is a display.
-    std::unique_ptr<PromptCanvas> canvas;
-    if (!arguments->run && !arguments->noWindow)
-        canvas = PromptCanvas::Open();
-    if (canvas) {
-        options.onCanvasWindow = [&canvas](const Image &image, bool raise) { canvas->Repaint(image, raise); };
-        canvas->AttachToLineEditor();
-    }
-    options.camera = arguments->camera;
-    // A batch run never redraws a frame, so it keeps no record for that.
-    if (arguments->run)
-        options.streamLimits.keepBytes = 0;
-    StderrSink sink;
+    options.modulePath = arguments.modulePath.empty() ? ModuleBesideProgram() : arguments.modulePath;
+    options.framesPrefix = arguments.framesPrefix;
+    options.copyBeside = arguments.outputs.window;
+    options.samples = arguments.samples;
+    options.look = arguments.look;
+    options.animation = arguments.animation;
+    options.fps = arguments.fps;
+    options.camera = arguments.camera;
+    return options;
+}
+
+// Starts the session and hands it to use; the exit status.
+int WithSession(const SessionOptions &options, StderrSink &sink, const std::function<int(Session &)> &use)
+{
     try {
+        std::string error;
         auto session = Session::Start(options, sink, error);
         if (!session) {
             std::fprintf(stderr, "tesselin: %s\n", error.c_str());
             return 2;
         }
-        if (canvas)
-            canvas->AttachSession(*session);
-        return arguments->run ? RunScript(*session, *script, *arguments, defaultOutput, sink) : CommandWindow(*session);
+        return use(*session);
     } catch (const std::bad_alloc &) {
         // Every line and image reports its own; this is the last resort.
         std::fprintf(stderr, "tesselin: out of memory; the run stops\n");
         return 1;
     }
+}
+
+// tesselin run.
+int Run(Arguments arguments)
+{
+    bool defaultOutput = arguments.outputs.window.empty() && arguments.outputs.right.empty() &&
+                         arguments.outputs.sideBySide.empty() && arguments.outputs.pair.empty() &&
+                         arguments.framesPrefix.empty() && arguments.animation.empty();
+    if (defaultOutput)
+        arguments.outputs.window = DefaultOutput(arguments.script);
+    std::string error;
+    std::unique_ptr<LineReader> script = LineReader::Open(arguments.script, error);
+    if (!script) {
+        std::fprintf(stderr, "tesselin: %s\n", error.c_str());
+        return 2;
+    }
+    // Before OpenGL and the module start, which can take a while.
+    EndRunOnSignals();
+    SessionOptions options = OptionsFor(arguments);
+    // A batch run never redraws a frame, so it keeps no record for that.
+    options.streamLimits.keepBytes = 0;
+    StderrSink sink;
+    return WithSession(options, sink, [&](Session &session) {
+        return RunScript(session, *script, arguments, defaultOutput, sink);
+    });
+}
+
+// tesselin without a command: the command window, with the canvas window
+// beside it when there is a display.
+int OpenCommandWindow(const Arguments &arguments)
+{
+    NoteInterrupts();
+    SessionOptions options = OptionsFor(arguments);
+    std::unique_ptr<PromptCanvas> canvas;
+    if (!arguments.noWindow)
+        canvas = PromptCanvas::Open();
+    if (canvas) {
+        options.onCanvasWindow = [&canvas](const Image &image, bool raise) { canvas->Repaint(image, raise); };
+        canvas->AttachToLineEditor();
+    }
+    StderrSink sink;
+    return WithSession(options, sink, [&](Session &session) {
+        if (canvas)
+            canvas->AttachSession(session);
+        return CommandWindow(session);
+    });
+}
+
+} // namespace
+
+int RunCommandLine(int argc, char **argv)
+{
+    PrepareProcess();
+    int status = 0;
+    auto arguments = ReadArguments({argv + (argc > 0 ? 1 : 0), argv + argc}, status);
+    if (!arguments)
+        return status;
+    switch (arguments->command) {
+    case Command::Run:
+        return Run(*arguments);
+    case Command::Check:
+        return Check(arguments->script);
+    case Command::View:
+        return RunView(ViewPart(*arguments));
+    case Command::Window:
+        break;
+    }
+    return OpenCommandWindow(*arguments);
 }
 
 } // namespace tesselin

@@ -1,4 +1,5 @@
 #include "app/console/line_editing.h"
+#include "app/console/dot_commands.h"
 #include "app/script/command_forms.h"
 #include "app/script/tokenizer.h"
 
@@ -15,8 +16,6 @@
 namespace tesselin {
 
 namespace {
-
-constexpr std::string_view WindowCommands[] = {".save", ".save-right", ".save-pair", ".help", ".quit"};
 
 bool FileToken(std::string_view keyword, std::size_t index)
 {
@@ -59,10 +58,11 @@ Completion WhatToComplete(std::string_view before, std::string_view word)
     }
     const std::string &first = tokens->front().text;
     const std::size_t index = tokens->size();
-    if (first == ".help")
-        return index == 1 ? Completion::Keyword : Completion::Nothing;
-    if (first == ".save" || first == ".save-right" || first == ".save-pair")
-        return index == 1 ? Completion::FileName : Completion::Nothing;
+    if (const WindowCommandInfo *command = FindWindowCommand(first)) {
+        if (index > 1 || command->argument == WindowArgument::None)
+            return Completion::Nothing;
+        return command->argument == WindowArgument::File ? Completion::FileName : Completion::Keyword;
+    }
     return FileToken(first, index) ? Completion::FileName : Completion::Nothing;
 }
 
@@ -78,9 +78,10 @@ std::vector<std::string> KeywordsStartingWith(std::string_view prefix)
 std::vector<std::string> WindowCommandsStartingWith(std::string_view prefix)
 {
     std::vector<std::string> found;
-    for (std::string_view command : WindowCommands)
-        if (command.starts_with(prefix))
-            found.emplace_back(command);
+    for (const WindowCommandInfo &command : WindowCommands())
+        for (std::string_view name : {command.name, command.alias})
+            if (!name.empty() && name.starts_with(prefix))
+                found.emplace_back(name);
     return found;
 }
 

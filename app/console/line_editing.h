@@ -18,8 +18,8 @@ std::optional<std::filesystem::path> HistoryFileFromEnvironment();
 
 // What Tab completes for the word that begins after before (the line up to
 // that word): the first word of a line is a keyword or a window command; the
-// file token of picture and arrayf, and the file of .save, .save-right and
-// .save-pair, a file name; the word after .help a keyword.
+// file token of picture and arrayf, and the file of a window command that
+// takes one, a file name; the word after .help a keyword.
 enum class Completion { Nothing, Keyword, WindowCommand, FileName };
 Completion WhatToComplete(std::string_view before, std::string_view word);
 

@@ -1,5 +1,6 @@
 #include "app/picture/anaglyph.h"
 #include "app/picture/linear_light.h"
+#include "app/names/named_values.h"
 
 #include <algorithm>
 #include <array>
@@ -9,20 +10,15 @@ namespace tesselin {
 
 namespace {
 
-struct Named {
-    AnaglyphMethod method;
-    std::string_view name;
-};
-
-constexpr std::array<Named, 7> Names{{
-    {AnaglyphMethod::Script, "script"},
-    {AnaglyphMethod::Color, "color"},
-    {AnaglyphMethod::HalfColor, "half-color"},
-    {AnaglyphMethod::Gray, "gray"},
-    {AnaglyphMethod::Dubois, "dubois"},
-    {AnaglyphMethod::GreenMagenta, "green-magenta"},
-    {AnaglyphMethod::AmberBlue, "amber-blue"},
-}};
+constexpr auto Names = std::to_array<Named<AnaglyphMethod>>({
+    {"script", AnaglyphMethod::Script},
+    {"color", AnaglyphMethod::Color},
+    {"half-color", AnaglyphMethod::HalfColor},
+    {"gray", AnaglyphMethod::Gray},
+    {"dubois", AnaglyphMethod::Dubois},
+    {"green-magenta", AnaglyphMethod::GreenMagenta},
+    {"amber-blue", AnaglyphMethod::AmberBlue},
+});
 
 // Rows give the output's red, green and blue from an eye's linear red,
 // green and blue: least-squares fits of what each eye should see through
@@ -92,29 +88,11 @@ uint32_t ComposePixel(uint32_t l, uint32_t r, AnaglyphMethod method)
 
 } // namespace
 
-std::optional<AnaglyphMethod> AnaglyphMethodNamed(std::string_view name)
-{
-    for (const Named &named : Names)
-        if (named.name == name)
-            return named.method;
-    return std::nullopt;
-}
+std::optional<AnaglyphMethod> AnaglyphMethodNamed(std::string_view name) { return ValueNamed(Names, name); }
 
-std::string_view NameOf(AnaglyphMethod method)
-{
-    for (const Named &named : Names)
-        if (named.method == method)
-            return named.name;
-    return "?";
-}
+std::string_view NameOf(AnaglyphMethod method) { return NameIn(Names, method); }
 
-std::string AnaglyphMethodNames()
-{
-    std::string list;
-    for (const Named &named : Names)
-        list += (list.empty() ? "" : ", ") + std::string(named.name);
-    return list;
-}
+std::string AnaglyphMethodNames() { return NamesIn(Names); }
 
 Image ComposeAnaglyphImage(const Image &left, const Image &right, AnaglyphMethod method)
 {

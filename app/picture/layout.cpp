@@ -1,5 +1,6 @@
 #include "app/picture/layout.h"
 #include "app/picture/linear_light.h"
+#include "app/names/named_values.h"
 
 #include <algorithm>
 #include <array>
@@ -11,18 +12,13 @@ namespace tesselin {
 
 namespace {
 
-struct Named {
-    StereoLayout layout;
-    std::string_view name;
-};
-
-constexpr std::array<Named, 5> Names{{
-    {StereoLayout::Parallel, "parallel"},
-    {StereoLayout::CrossEyed, "cross-eyed"},
-    {StereoLayout::OverUnder, "over-under"},
-    {StereoLayout::HalfWidth, "half-width"},
-    {StereoLayout::HalfHeight, "half-height"},
-}};
+constexpr auto Names = std::to_array<Named<StereoLayout>>({
+    {"parallel", StereoLayout::Parallel},
+    {"cross-eyed", StereoLayout::CrossEyed},
+    {"over-under", StereoLayout::OverUnder},
+    {"half-width", StereoLayout::HalfWidth},
+    {"half-height", StereoLayout::HalfHeight},
+});
 
 void Paste(Image &into, const Image &image, int x0, int y0)
 {
@@ -63,29 +59,11 @@ std::vector<Span> AreaSpans(int source, int count)
 
 } // namespace
 
-std::optional<StereoLayout> StereoLayoutNamed(std::string_view name)
-{
-    for (const Named &named : Names)
-        if (named.name == name)
-            return named.layout;
-    return std::nullopt;
-}
+std::optional<StereoLayout> StereoLayoutNamed(std::string_view name) { return ValueNamed(Names, name); }
 
-std::string_view NameOf(StereoLayout layout)
-{
-    for (const Named &named : Names)
-        if (named.layout == layout)
-            return named.name;
-    return "?";
-}
+std::string_view NameOf(StereoLayout layout) { return NameIn(Names, layout); }
 
-std::string StereoLayoutNames()
-{
-    std::string list;
-    for (const Named &named : Names)
-        list += (list.empty() ? "" : ", ") + std::string(named.name);
-    return list;
-}
+std::string StereoLayoutNames() { return NamesIn(Names); }
 
 Image Squeezed(const Image &image, int width, int height)
 {

@@ -1,4 +1,5 @@
 #include "app/script/command_forms.h"
+#include "app/names/nearest.h"
 
 #include <algorithm>
 #include <array>
@@ -201,26 +202,6 @@ constexpr std::array Table{
 
 char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
-// Edits (insert, delete, replace, swap two neighbours) between a and b,
-// ignoring capitals.
-int EditDistance(std::string_view a, std::string_view b)
-{
-    std::vector<std::vector<int>> d(a.size() + 1, std::vector<int>(b.size() + 1));
-    for (std::size_t i = 0; i <= a.size(); i++)
-        d[i][0] = static_cast<int>(i);
-    for (std::size_t j = 0; j <= b.size(); j++)
-        d[0][j] = static_cast<int>(j);
-    for (std::size_t i = 1; i <= a.size(); i++) {
-        for (std::size_t j = 1; j <= b.size(); j++) {
-            int same = Lower(a[i - 1]) == Lower(b[j - 1]) ? 0 : 1;
-            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + same});
-            if (i > 1 && j > 1 && Lower(a[i - 1]) == Lower(b[j - 2]) && Lower(a[i - 2]) == Lower(b[j - 1]))
-                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
-        }
-    }
-    return d[a.size()][b.size()];
-}
-
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix)
 {
     if (prefix.size() > text.size())
@@ -312,24 +293,11 @@ std::string_view NearestKeyword(std::string_view word)
 {
     if (word.empty())
         return {};
-    std::string_view best;
-    int bestDistance = std::numeric_limits<int>::max();
-    for (const CommandInfo &command : Table) {
-        // Lengths further apart than two edits cannot be a slip; a long word
-        // (a pasted paragraph) costs nothing.
-        std::size_t longer = std::max(word.size(), command.keyword.size());
-        if (longer - std::min(word.size(), command.keyword.size()) > 2)
-            continue;
-        int distance = EditDistance(word, command.keyword);
-        if (distance < bestDistance) {
-            best = command.keyword;
-            bestDistance = distance;
-        }
-    }
-    // Short keywords tolerate one slip, longer ones two.
-    int allowed = best.size() <= 4 ? 1 : 2;
-    if (bestDistance <= allowed && bestDistance < static_cast<int>(word.size()))
-        return best;
+    std::vector<std::string_view> keywords;
+    for (const CommandInfo &command : Table)
+        keywords.push_back(command.keyword);
+    if (std::string_view near = NearestName(word, keywords); !near.empty())
+        return near;
     // A beginning of exactly one keyword, as a completion would give it.
     std::string_view only;
     int starts = 0;

@@ -1,4 +1,5 @@
 #include "app/view/view_mode.h"
+#include "app/names/named_values.h"
 
 #include <algorithm>
 #include <array>
@@ -8,19 +9,14 @@ namespace tesselin {
 
 namespace {
 
-struct ModeEntry {
-    ViewMode mode;
-    char key;
-    const char *name;
-};
-
-constexpr std::array<ModeEntry, 5> Modes{{
-    {ViewMode::Window, 'w', "window"},
-    {ViewMode::Left, 'l', "left"},
-    {ViewMode::Right, 'r', "right"},
-    {ViewMode::Anaglyph, 'a', "anaglyph"},
-    {ViewMode::SideBySide, 's', "side-by-side"},
-}};
+// The key that selects a mode is the first letter of its name.
+constexpr auto Modes = std::to_array<Named<ViewMode>>({
+    {"window", ViewMode::Window},
+    {"left", ViewMode::Left},
+    {"right", ViewMode::Right},
+    {"anaglyph", ViewMode::Anaglyph},
+    {"side-by-side", ViewMode::SideBySide},
+});
 
 // The script's own anaglyph replaced the left eye in the canvas window.
 bool ScriptMadeAnaglyph(const RunPictures &pictures)
@@ -32,27 +28,17 @@ bool ScriptMadeAnaglyph(const RunPictures &pictures)
 
 std::optional<ViewMode> ModeForKey(char key)
 {
-    for (const ModeEntry &entry : Modes)
-        if (entry.key == key)
-            return entry.mode;
+    for (const Named<ViewMode> &entry : Modes)
+        if (entry.name.front() == key)
+            return entry.value;
     return std::nullopt;
 }
 
-std::optional<ViewMode> ModeNamed(std::string_view name)
-{
-    for (const ModeEntry &entry : Modes)
-        if (name == entry.name)
-            return entry.mode;
-    return std::nullopt;
-}
+std::optional<ViewMode> ModeNamed(std::string_view name) { return ValueNamed(Modes, name); }
 
-const char *ModeName(ViewMode mode)
-{
-    for (const ModeEntry &entry : Modes)
-        if (entry.mode == mode)
-            return entry.name;
-    return "?";
-}
+const char *ModeName(ViewMode mode) { return NameIn(Modes, mode).data(); }
+
+std::string ModeNames() { return NamesIn(Modes, " or "); }
 
 std::optional<Image> PictureFor(ViewMode mode, const RunPictures &pictures, std::string &why)
 {

@@ -19,6 +19,8 @@ std::optional<ViewMode> ModeForKey(char key);
 // "anaglyph", "side-by-side"), or none.
 std::optional<ViewMode> ModeNamed(std::string_view name);
 const char *ModeName(ViewMode mode);
+// The names, for messages: "window, left, ... or side-by-side".
+std::string ModeNames();
 
 // What a finished run left to look at.
 struct RunPictures {

@@ -1,7 +1,6 @@
 #include "app/view/viewer.h"
 #include "app/view/window.h"
 #include "app/view/file_watch.h"
-#include "app/session/output_options.h"
 #include "app/plugin_host/module.h"
 #include "app/camera/orbit.h"
 #include "app/files/png.h"
@@ -254,139 +253,24 @@ int Viewer::Loop()
 
 } // namespace
 
-std::optional<ViewArguments> ParseViewArguments(const std::vector<std::string> &argv, std::string &error)
-{
-    ViewArguments arguments;
-    for (std::size_t i = 0; i < argv.size(); i++) {
-        std::string option = argv[i], value;
-        bool inlineValue = false;
-        if (auto equals = option.find('='); option.rfind("--", 0) == 0 && equals != std::string::npos) {
-            value = option.substr(equals + 1);
-            option = option.substr(0, equals);
-            inlineValue = true;
-        }
-        auto takeValue = [&]() {
-            if (!inlineValue && i + 1 < argv.size())
-                value = argv[++i];
-            if (value.empty())
-                error = option + " needs a value";
-            return !value.empty();
-        };
-        if (option == "-h" || option == "--help") {
-            arguments.help = true;
-        } else if (option == "--module") {
-            if (!takeValue())
-                return std::nullopt;
-            arguments.modulePath = value;
-        } else if (option == "--screenshot") {
-            if (!takeValue())
-                return std::nullopt;
-            arguments.screenshot = value;
-        } else if (option == "--reloads") {
-            if (!takeValue())
-                return std::nullopt;
-            std::size_t used = 0;
-            int count = -1;
-            try {
-                count = std::stoi(value, &used);
-            } catch (const std::exception &) {
-            }
-            if (count < 0 || used != value.size()) {
-                error = "--reloads needs a count of 0 or more, not " + value;
-                return std::nullopt;
-            }
-            arguments.reloads = count;
-        } else if (option == "--samples") {
-            if (!takeValue())
-                return std::nullopt;
-            auto samples = SamplesValue(value, error);
-            if (!samples)
-                return std::nullopt;
-            arguments.samples = *samples;
-        } else if (option == "--anaglyph") {
-            if (!takeValue())
-                return std::nullopt;
-            auto method = AnaglyphValue(value, error);
-            if (!method)
-                return std::nullopt;
-            arguments.look.anaglyph = *method;
-        } else if (option == "--swap-eyes" && !inlineValue) {
-            arguments.look.swapEyes = true;
-        } else if (option == "--mode") {
-            if (!takeValue())
-                return std::nullopt;
-            auto mode = ModeNamed(value);
-            if (!mode) {
-                error = "--mode is window, left, right, anaglyph or side-by-side, not " + value;
-                return std::nullopt;
-            }
-            arguments.mode = *mode;
-        } else if (option == "--orbit" || option == "--turn") {
-            if (!takeValue())
-                return std::nullopt;
-            auto orbit = ParseOrbit(value, error);
-            if (!orbit)
-                return std::nullopt;
-            if (option == "--turn") {
-                arguments.turn = arguments.camera;
-                arguments.turn->azimuth = orbit->azimuth;
-                arguments.turn->elevation = orbit->elevation;
-            } else {
-                arguments.camera.azimuth = orbit->azimuth;
-                arguments.camera.elevation = orbit->elevation;
-            }
-        } else if (option == "--distance") {
-            if (!takeValue())
-                return std::nullopt;
-            if (!(arguments.camera.distance = ParseDistance(value, error)))
-                return std::nullopt;
-        } else if (arguments.script.empty() && !option.empty() && option[0] != '-') {
-            arguments.script = option;
-        } else {
-            error = "unknown option " + option;
-            return std::nullopt;
-        }
-    }
-    if (arguments.script.empty() && !arguments.help) {
-        error = "view needs a script";
-        return std::nullopt;
-    }
-    if ((arguments.reloads > 0 || arguments.turn) && arguments.screenshot.empty()) {
-        error = std::string(arguments.turn ? "--turn" : "--reloads") + " only goes with --screenshot";
-        return std::nullopt;
-    }
-    if (arguments.turn)
-        arguments.turn->distance = arguments.camera.distance;
-    return arguments;
-}
-
-int RunView(const std::vector<std::string> &argv)
+int RunView(const ViewArguments &arguments)
 {
     std::string error;
-    auto arguments = ParseViewArguments(argv, error);
-    if (!arguments) {
-        std::fprintf(stderr, "tesselin view: %s\nTry tesselin view --help\n", error.c_str());
+    if (!std::filesystem::exists(arguments.script)) {
+        std::fprintf(stderr, "tesselin view: cannot read the script %s\n", arguments.script.c_str());
         return 2;
     }
-    if (arguments->help) {
-        std::fputs(ViewUsage, stdout);
-        return 0;
-    }
-    if (!std::filesystem::exists(arguments->script)) {
-        std::fprintf(stderr, "tesselin view: cannot read the script %s\n", arguments->script.c_str());
-        return 2;
-    }
-    auto window = CanvasWindow::Open(std::filesystem::path(arguments->script).filename().string() + " - Tesselin", error);
+    auto window = CanvasWindow::Open(std::filesystem::path(arguments.script).filename().string() + " - Tesselin", error);
     if (!window) {
         std::fprintf(stderr, "tesselin view: no window: %s\n", error.c_str());
         return 2;
     }
-    auto watch = FileWatch::Start(arguments->script, error);
+    auto watch = FileWatch::Start(arguments.script, error);
     if (!watch) {
         std::fprintf(stderr, "tesselin view: %s\n", error.c_str());
         return 2;
     }
-    Viewer viewer(*arguments, std::move(window), std::move(watch));
+    Viewer viewer(arguments, std::move(window), std::move(watch));
     return viewer.Loop();
 }
 

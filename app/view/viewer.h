@@ -33,11 +33,8 @@ struct ViewArguments {
     bool help = false;
 };
 
-// Parses the arguments after "view"; none with a message in error.
-std::optional<ViewArguments> ParseViewArguments(const std::vector<std::string> &argv, std::string &error);
-
 // Runs tesselin view; returns the exit status (2 without a display).
-int RunView(const std::vector<std::string> &argv);
+int RunView(const ViewArguments &arguments);
 
 extern const char *const ViewUsage;
 

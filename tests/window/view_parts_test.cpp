@@ -1,6 +1,7 @@
 // The live window's parts that need no display: which picture each mode
 // shows, how the mouse turns the camera, noticing saves, the view's
 // arguments, and the program's behaviour where no display can be reached.
+#include "app/cli/options.h"
 #include "app/view/file_watch.h"
 #include "app/camera/orbit.h"
 #include "app/view/view_mode.h"
