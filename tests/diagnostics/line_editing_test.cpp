@@ -1,5 +1,6 @@
 // The command window's history file and Tab completion, without a terminal.
 #include "app/script/command_forms.h"
+#include "app/console/dot_commands.h"
 #include "app/console/line_editing.h"
 
 #include <readline/history.h>
@@ -10,7 +11,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -63,6 +66,49 @@ TEST(Completion, KeywordCandidates)
     EXPECT_TRUE(KeywordsStartingWith("zz").empty());
     EXPECT_EQ(WindowCommandsStartingWith(".save"), (std::vector<std::string>{".save", ".save-right", ".save-pair"}));
     EXPECT_EQ(WindowCommandsStartingWith(".q"), (std::vector<std::string>{".quit"}));
+    EXPECT_EQ(WindowCommandsStartingWith(".e"), (std::vector<std::string>{".exit"}));
+}
+
+// Running, completing and .help read one list of window commands: every
+// name and alias completes and is found, what follows it completes as what
+// it takes, and the help lists each name once, in one column.
+TEST(WindowCommands, CompletionAndHelpFollowTheList)
+{
+    std::vector<std::string> all = WindowCommandsStartingWith(".");
+    std::string help = WindowCommandsHelp(), list = WindowCommandsList();
+    for (const WindowCommandInfo &command : WindowCommands()) {
+        Completion after = command.argument == WindowArgument::File      ? Completion::FileName
+                           : command.argument == WindowArgument::Keyword ? Completion::Keyword
+                                                                         : Completion::Nothing;
+        for (std::string_view name : {command.name, command.alias}) {
+            if (name.empty())
+                continue;
+            std::string word(name);
+            EXPECT_EQ(std::count(all.begin(), all.end(), word), 1) << word;
+            EXPECT_EQ(FindWindowCommand(name), &command) << word;
+            EXPECT_EQ(WhatToComplete("", word.substr(0, 2)), Completion::WindowCommand) << word;
+            EXPECT_EQ(WhatToComplete(word + " ", ""), after) << word;
+            EXPECT_EQ(WhatToComplete(word + " a ", ""), Completion::Nothing) << word;
+        }
+        std::string row = "\n  " + std::string(command.name) + " ";
+        EXPECT_NE(("\n" + help).find(row), std::string::npos) << command.name;
+        EXPECT_NE(list.find(command.name), std::string::npos) << command.name;
+        if (!command.alias.empty()) {
+            EXPECT_EQ(help.find(command.alias), std::string::npos) << command.alias;
+            EXPECT_EQ(list.find(command.alias), std::string::npos) << command.alias;
+        }
+    }
+    EXPECT_EQ(all.size(), 6u);
+    EXPECT_FALSE(FindWindowCommand(".sav"));
+    EXPECT_FALSE(FindWindowCommand("save"));
+    // Every row's text starts in the same column, after at least two blanks.
+    std::istringstream rows(help);
+    for (std::string line; std::getline(rows, line);) {
+        ASSERT_GT(line.size(), 21u) << line;
+        EXPECT_EQ(line.substr(0, 2), "  ") << line;
+        EXPECT_EQ(line.substr(19, 2), "  ") << line;
+        EXPECT_NE(line[21], ' ') << line;
+    }
 }
 
 // A scratch state folder, removed at the end, with readline's history emptied.
