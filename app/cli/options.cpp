@@ -324,6 +324,15 @@ std::optional<Arguments> ParseArguments(Command command, const std::vector<std::
     return arguments;
 }
 
+std::vector<std::string> OptionsOf(Command command)
+{
+    std::vector<std::string> names;
+    for (const Option &option : Options)
+        if (option.uses & UseOf(command))
+            names.emplace_back(option.name);
+    return names;
+}
+
 std::optional<ViewArguments> ParseViewArguments(const std::vector<std::string> &argv, std::string &error)
 {
     auto arguments = ParseArguments(Command::View, argv, error);

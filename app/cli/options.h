@@ -55,6 +55,9 @@ Command CommandOf(const std::vector<std::string> &argv);
 // a usage fault.
 std::optional<Arguments> ParseArguments(Command command, const std::vector<std::string> &argv, std::string &error);
 
+// The long names of the options command takes, in the order of the help.
+std::vector<std::string> OptionsOf(Command command);
+
 // The arguments after "view", as tesselin view runs with them.
 std::optional<ViewArguments> ParseViewArguments(const std::vector<std::string> &argv, std::string &error);
 ViewArguments ViewPart(const Arguments &arguments);

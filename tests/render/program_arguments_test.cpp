@@ -1,6 +1,7 @@
 // The tesselin program's command line from the outside: which argument lists
 // it refuses, with which words and exit status, what it suggests for a slip,
 // and that its help texts and its options agree.
+#include "app/cli/options.h"
 #include "tests/render/render_harness.h"
 
 #include <gtest/gtest.h>
@@ -180,6 +181,14 @@ TEST(ProgramArguments, EveryHelpIsOneTextAndEveryOptionItNamesIsTaken)
             EXPECT_EQ(result.err.find("unknown option " + option + "\n"), std::string::npos) << result.err;
         }
     }
+    // And the other way round: every option of run and view is in its help
+    // (--help itself is named only in the program's usage lines).
+    for (auto [command, text] : {std::pair{tesselin::Command::Run, help.out}, std::pair{tesselin::Command::View, view.out}})
+        for (const std::string &option : tesselin::OptionsOf(command)) {
+            if (option != "--help") {
+                EXPECT_TRUE(std::regex_search(text, std::regex(option + "[ =,]"))) << option;
+            }
+        }
 }
 
 } // namespace
