@@ -8,6 +8,7 @@
 #include "app/session/output_options.h"
 #include "app/session/session.h"
 #include "app/console/prompt_window.h"
+#include "app/export/export.h"
 #include "app/view/viewer.h"
 
 #include <readline/readline.h>
@@ -98,11 +99,19 @@ Options of run:
                          the view the script sets up)
   --distance D           put the camera D from the origin instead of the
                          script's distance
+  --export FILE          write the 3D model of the last finished frame, in
+                         world coordinates (1 unit = 1 metre): .glb or .gltf
+                         (glTF 2.0), .obj (and a .mtl beside it), .stl
+                         (binary, triangles only) or .html (a page that shows
+                         it in 3D and stereo, offline)
+  --export-frames PREFIX write every finished frame's model as
+                         PREFIX-0001.glb, ...
 
 The command window (tesselin without run) reads commands from the keyboard,
 with line editing and history, or from a pipe; it answers each command with
 its message. Lines starting with a dot are for the window itself:
-  .save FILE   .save-right FILE   .save-pair FILE   .help [KEYWORD]   .quit
+  .save FILE   .save-right FILE   .save-pair FILE   .export FILE
+  .help [KEYWORD]   .quit
 Tab completes keywords and file names; the history is kept in
 $XDG_STATE_HOME/tesselin/history (or ~/.local/state/tesselin/history).
 
@@ -125,6 +134,8 @@ Window commands:
   .save FILE         write what the canvas window shows as PNG
   .save-right FILE   write the right canvas of a stereo pair as PNG
   .save-pair FILE    write both eyes side by side as PNG
+  .export FILE       write the 3D model of the last frame (.glb, .gltf, .obj,
+                     .stl or .html)
   .help              this text
   .help KEYWORD      the forms of a command, e.g. .help canvas
   Tab                completes keywords, and file names after picture and arrayf
@@ -146,6 +157,7 @@ struct Arguments {
     std::optional<StereoLayout> layout;
     std::string animation;
     double fps = DefaultFps;
+    std::string exportPath, exportFramesPrefix;
     bool noWindow = false;
     Camera camera;
 };
@@ -254,6 +266,14 @@ std::optional<Arguments> Parse(const std::vector<std::string> &argv, std::string
                 error = "--animation writes .gif, .webp or .mp4 files, not " + arguments.animation;
                 return std::nullopt;
             }
+        } else if (arguments.run && option == "--export") {
+            if (!takeValue(arguments.exportPath))
+                return std::nullopt;
+            if (error = ExportFormatProblem(arguments.exportPath); !error.empty())
+                return std::nullopt;
+        } else if (arguments.run && option == "--export-frames") {
+            if (!takeValue(arguments.exportFramesPrefix))
+                return std::nullopt;
         } else if (arguments.run && option == "--fps") {
             std::string text;
             if (!takeValue(text))
@@ -332,6 +352,11 @@ bool WindowCommand(Session &session, const std::string &line)
         ShowHelp(path);
         return false;
     }
+    if (command == ".export" && !path.empty() && extra.empty()) {
+        if (session.ExportModel(path))
+            std::fprintf(stderr, "Exported %s\n", path.c_str());
+        return false;
+    }
     bool save = command == ".save", right = command == ".save-right", pair = command == ".save-pair";
     if ((save || right || pair) && !path.empty() && extra.empty()) {
         bool ok = save ? session.WriteWindow(path) : right ? session.WriteRight(path) : session.WriteSideBySide(path);
@@ -339,7 +364,7 @@ bool WindowCommand(Session &session, const std::string &line)
             std::fprintf(stderr, "Saved %s\n", path.c_str());
         return false;
     }
-    std::fprintf(stderr, "Window commands: .save FILE, .save-right FILE, .save-pair FILE, .help, .quit\n");
+    std::fprintf(stderr, "Window commands: .save FILE, .save-right FILE, .save-pair FILE, .export FILE, .help, .quit\n");
     return false;
 }
 
@@ -415,6 +440,8 @@ int CommandWindow(Session &session)
 int RunScript(Session &session, LineReader &script, Arguments arguments, bool defaultOutput, StderrSink &sink)
 {
     session.RunScript(script, arguments.script);
+    if (!arguments.exportPath.empty())
+        session.ExportModel(arguments.exportPath);
     if (defaultOutput && !session.Host().WindowCanvas()) {
         arguments.outputs.window.clear();
         defaultOutput = false;
@@ -483,7 +510,8 @@ int RunCommandLine(int argc, char **argv)
         return Check(arguments->script);
     bool defaultOutput = arguments->run && arguments->outputs.window.empty() && arguments->outputs.right.empty() &&
                          arguments->outputs.sideBySide.empty() && arguments->outputs.pair.empty() &&
-                         arguments->framesPrefix.empty() && arguments->animation.empty();
+                         arguments->framesPrefix.empty() && arguments->animation.empty() &&
+                         arguments->exportPath.empty() && arguments->exportFramesPrefix.empty();
     if (defaultOutput)
         arguments->outputs.window = DefaultOutput(arguments->script);
     std::unique_ptr<LineReader> script;
@@ -516,9 +544,13 @@ int RunCommandLine(int argc, char **argv)
         canvas->AttachToLineEditor();
     }
     options.camera = arguments->camera;
-    // A batch run never redraws a frame, so it keeps no record for that.
-    if (arguments->run)
+    // A batch run never redraws a frame, so it keeps no record for that,
+    // unless the record is to be exported.
+    if (arguments->run && arguments->exportPath.empty() && arguments->exportFramesPrefix.empty())
         options.streamLimits.keepBytes = 0;
+    options.exportFramesPrefix = arguments->exportFramesPrefix;
+    if (arguments->run)
+        options.exportTitle = arguments->script == "-" ? "stdin" : std::filesystem::path(arguments->script).stem().string();
     StderrSink sink;
     try {
         auto session = Session::Start(options, sink, error);
