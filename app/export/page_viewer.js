@@ -129,8 +129,11 @@
     controls.target.set(0, 0, 0);
     controls.addEventListener('change', draw);
     controls.update();
-    var hash = window.location.hash.replace('#', '');
-    show(hash === 'anaglyph' || hash === 'side-by-side' ? hash : 'mono');
+    // #anaglyph or #side-by-side start in that mode; #bare hides the bar
+    // (for pictures of the model alone), as in #bare+anaglyph.
+    var words = window.location.hash.replace('#', '').split('+');
+    if (words.indexOf('bare') >= 0) document.getElementById('bar').style.display = 'none';
+    show(words.indexOf('anaglyph') >= 0 ? 'anaglyph' : words.indexOf('side-by-side') >= 0 ? 'side-by-side' : 'mono');
     document.body.setAttribute('data-ready', 'yes');
   }
 
