@@ -92,6 +92,7 @@ struct FixedFunction::State {
     Vec3 clearColour{0, 0, 0};
     Surface front;
     bool lighting = false, colorMaterial = false, cull = false, flat = false;
+    float pointSize = 1;
     GLenum colorMaterialMode = GL_AMBIENT_AND_DIFFUSE;
     GLenum polygonMode = GL_FILL, frontFace = GL_CCW, cullFace = GL_BACK;
     Light light;
@@ -103,7 +104,7 @@ struct FixedFunction::State {
 
     Model model;
     bool materialDirty = true;
-    std::size_t material = 0;
+    std::array<std::size_t, 3> material{}; // of the current look, by kind
     std::map<std::pair<std::size_t, PrimitiveKind>, std::size_t> batchOf;
     std::array<ModelBatch *, 3> batchFor{}; // of the current material, by kind
 
@@ -131,7 +132,7 @@ struct FixedFunction::State {
     void Segment(const Vertex &a, const Vertex &b);
     void Dot(const Vertex &a);
     ModelBatch &Batch(PrimitiveKind kind);
-    ModelMaterial Look() const;
+    ModelMaterial Look(PrimitiveKind kind) const;
     void Clear();
     void View();
 };
@@ -170,9 +171,19 @@ void FixedFunction::State::AddVertex(double x, double y, double z, double w)
     vertices.push_back({{float(px), float(py), float(pz)}, normal});
 }
 
-ModelMaterial FixedFunction::State::Look() const
+ModelMaterial FixedFunction::State::Look(PrimitiveKind kind) const
 {
     ModelMaterial look;
+    if (kind != PrimitiveKind::Triangles) {
+        // Lines and dots have no surface to light: they keep the colour they
+        // glow with, or their own.
+        ModelMaterial lit = Look(PrimitiveKind::Triangles);
+        look.colour = lit.emission != Vec3{0, 0, 0} ? lit.emission : lit.colour;
+        look.doubleSided = lit.doubleSided;
+        if (kind == PrimitiveKind::Points)
+            look.pointSize = std::isfinite(pointSize) ? std::clamp(pointSize, 1.0f, 1000.0f) : 1.0f;
+        return look;
+    }
     look.lit = lighting;
     bool colourIsDiffuse = !lighting || (colorMaterial && (colorMaterialMode == GL_DIFFUSE ||
                                                            colorMaterialMode == GL_AMBIENT_AND_DIFFUSE));
@@ -195,19 +206,19 @@ ModelMaterial FixedFunction::State::Look() const
 ModelBatch &FixedFunction::State::Batch(PrimitiveKind kind)
 {
     if (materialDirty) {
-        ModelMaterial look = Look();
-        auto found = std::find(model.materials.begin(), model.materials.end(), look);
-        material = std::size_t(found - model.materials.begin());
-        if (found == model.materials.end())
-            model.materials.push_back(look);
         batchFor = {};
         materialDirty = false;
     }
     std::size_t slot = std::size_t(kind);
     if (!batchFor[slot]) {
-        auto [where, added] = batchOf.try_emplace({material, kind}, model.batches.size());
+        ModelMaterial look = Look(kind);
+        auto found = std::find(model.materials.begin(), model.materials.end(), look);
+        material[slot] = std::size_t(found - model.materials.begin());
+        if (found == model.materials.end())
+            model.materials.push_back(look);
+        auto [where, added] = batchOf.try_emplace({material[slot], kind}, model.batches.size());
         if (added) {
-            model.batches.push_back({kind, material, {}, {}});
+            model.batches.push_back({kind, material[slot], {}, {}});
             batchFor = {}; // the batches may have moved
         }
         batchFor[slot] = &model.batches[where->second];
@@ -494,6 +505,11 @@ void GLAPIENTRY CullFace(GLenum mode)
     S().materialDirty = true;
 }
 void GLAPIENTRY ShadeModel(GLenum mode) { S().flat = mode == GL_FLAT; }
+void GLAPIENTRY PointSize(GLfloat size)
+{
+    S().pointSize = size;
+    S().materialDirty = true;
+}
 void GLAPIENTRY Clear(GLbitfield mask)
 {
     if (mask & GL_COLOR_BUFFER_BIT) {
@@ -595,7 +611,7 @@ FrameStream::Calls MakeCalls()
     FOLLOW(MultMatrixf); FOLLOW(MultMatrixd); FOLLOW(PushMatrix); FOLLOW(PopMatrix);
     FOLLOW(Translatef); FOLLOW(Translated); FOLLOW(Scalef); FOLLOW(Scaled); FOLLOW(Rotatef); FOLLOW(Rotated);
     FOLLOW(Enable); FOLLOW(Disable); FOLLOW(PolygonMode); FOLLOW(FrontFace); FOLLOW(CullFace);
-    FOLLOW(ShadeModel); FOLLOW(Clear); FOLLOW(ClearColor); FOLLOW(Lightfv);
+    FOLLOW(ShadeModel); FOLLOW(PointSize); FOLLOW(Clear); FOLLOW(ClearColor); FOLLOW(Lightfv);
     FOLLOW(Materialfv); FOLLOW(Materialiv); FOLLOW(Materialf); FOLLOW(Materiali); FOLLOW(ColorMaterial);
 #undef FOLLOW
     return table;

@@ -47,6 +47,8 @@ json MaterialJson(const ModelMaterial &m, std::size_t index)
         material["doubleSided"] = true;
     if (!m.lit)
         material["extensions"] = {{"KHR_materials_unlit", json::object()}};
+    if (m.pointSize != 1) // glTF has no size of dots; viewers that want it find it here
+        material["extras"] = {{"pointSize", m.pointSize}};
     return material;
 }
 

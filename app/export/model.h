@@ -17,7 +17,8 @@ namespace tesselin {
 using Vec3 = std::array<float, 3>;
 
 // The look of a surface, line or dot. Colours are as the script gave them
-// (display values, 0 to 1).
+// (display values, 0 to 1). Lines and dots are unlit, in the colour they
+// glow with (emit) when they have one, else their own.
 struct ModelMaterial {
     bool lit = false;    // drawn with lighting: colour is the diffuse colour
     Vec3 colour{1, 1, 1};
@@ -25,6 +26,7 @@ struct ModelMaterial {
     Vec3 emission{0, 0, 0};
     float shininess = 0; // 0 to 128, the size of the highlight
     bool doubleSided = true; // both faces are drawn
+    float pointSize = 1;     // pixels across a dot
 
     auto operator<=>(const ModelMaterial &) const = default;
 };

@@ -104,7 +104,15 @@
 
   // The script's camera, or one that frames the model when the file has none.
   function chooseCamera(gltf) {
-    if (gltf.cameras && gltf.cameras.length) return gltf.cameras[0];
+    if (gltf.cameras && gltf.cameras.length) {
+      var c = gltf.cameras[0], def = gltf.parser.json.cameras[0];
+      // xmag and ymag are half the width and height the camera sees.
+      if (c.isOrthographicCamera) {
+        c.top = def.orthographic.ymag;
+        c.bottom = -def.orthographic.ymag;
+      }
+      return c;
+    }
     var box = new THREE.Box3().setFromObject(gltf.scene);
     var radius = Math.max(box.getSize(new THREE.Vector3()).length() / 2, 1e-3);
     var c = new THREE.PerspectiveCamera(30, 1, radius / 100, radius * 100);
@@ -118,6 +126,12 @@
     var bg = extras.background || [1, 1, 1];
     scene.background = new THREE.Color(bg[0], bg[1], bg[2]);
     if (extras.ambient) scene.add(new THREE.AmbientLight(new THREE.Color(extras.ambient[0], extras.ambient[1], extras.ambient[2])));
+    // Dots as wide as the script drew them, in pixels.
+    scene.traverse(function (o) {
+      if (!o.isPoints) return;
+      o.material.size = (o.material.userData && o.material.userData.pointSize) || 1;
+      o.material.sizeAttenuation = false;
+    });
     camera = chooseCamera(gltf);
     // The camera's place in the world, taken out of its node for the controls.
     camera.updateMatrixWorld();
