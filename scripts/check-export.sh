@@ -84,7 +84,9 @@ sys.exit(0 if ok else 1)
 EOF
 done
 
-node $js/validate.js "${glbs[@]}" || say_fail "the glTF Validator found problems"
+# The text form too, its buffer inside the JSON.
+$tesselin run examples/lit_scene.tsl -o "$out/ignored.png" --export "$out/lit_scene.gltf"
+node $js/validate.js "${glbs[@]}" "$out/lit_scene.gltf" || say_fail "the glTF Validator found problems"
 
 # The page's red-cyan mode: a white ball in front of the plane without
 # parallax splits into a red and a cyan edge, which the plain 3D view lacks.

@@ -1,13 +1,15 @@
-// Validates .glb files with the Khronos glTF Validator; prints one line per
-// file and exits 1 when any has an error or a warning.
+// Validates .glb and .gltf files with the Khronos glTF Validator; prints one
+// line per file and exits 1 when any has an error or a warning.
 'use strict';
 const fs = require('fs');
 const path = require('path');
 const validator = require('gltf-validator');
 
 async function check(file) {
-  const bytes = new Uint8Array(fs.readFileSync(file));
-  const report = await validator.validateBytes(bytes, { uri: path.basename(file), maxIssues: 20 });
+  const options = { uri: path.basename(file), maxIssues: 20 };
+  const report = file.endsWith('.gltf')
+    ? await validator.validateString(fs.readFileSync(file, 'utf8'), options)
+    : await validator.validateBytes(new Uint8Array(fs.readFileSync(file)), options);
   const { numErrors, numWarnings, messages } = report.issues;
   console.log(`${file}: ${numErrors} errors, ${numWarnings} warnings`);
   for (const m of messages)
