@@ -169,11 +169,22 @@ TEST(Export, WorldCoordinatesAreTheScriptsTransformsAlone)
     }
 }
 
-TEST(Export, NormalsAreUnitAndPointAwayFromTheCentre)
+struct FacingCase {
+    const char *name;
+    std::string lines;
+    double side; // +1: normals and fronts face away from the centre, -1: towards it
+};
+
+TEST(Export, NormalsAreUnitAndFaceTheWayTheyAreDrawn)
 {
-    for (const char *shade : {"smooth", "flat"}) {
-        SCOPED_TRACE(shade);
-        Exported e = Export(Canvas + "move 1 -2 0.5\nscale 1.5 1.5 1.5\nsphere 12 16 " + shade + "\nfinish\n", "sphere.glb");
+    const FacingCase cases[] = {
+        {"smooth", "sphere 12 16 smooth\n", 1},
+        {"flat", "sphere 12 16 flat\n", 1},
+        {"facing inwards", "in\nsphere 12 16 smooth\n", -1},
+    };
+    for (const FacingCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        Exported e = Export(Canvas + "move 1 -2 0.5\nscale 1.5 1.5 1.5\n" + c.lines + "finish\n", "sphere.glb");
         ASSERT_TRUE(e.written) << e.run.AllMessages();
         Glb glb = ReadGlb(e.path);
         ASSERT_TRUE(glb.ok);
@@ -186,16 +197,16 @@ TEST(Export, NormalsAreUnitAndPointAwayFromTheCentre)
             double length = std::hypot(n[i], n[i + 1], n[i + 2]);
             EXPECT_NEAR(length, 1.0, 1e-5);
             double along = n[i] * (p[i] - 1) + n[i + 1] * (p[i + 1] + 2) + n[i + 2] * (p[i + 2] - 0.5);
-            outward += along > 0;
+            outward += along * c.side > 0;
         }
         EXPECT_EQ(outward, p.size() / 3);
-        // Wound counter-clockwise seen from outside: the facet's normal points away too.
+        // Wound counter-clockwise seen from the front: the facet's normal agrees.
         for (std::size_t i = 0; i < p.size(); i += 9) {
             double e1[3], e2[3];
             for (int k = 0; k < 3; k++)
                 e1[k] = p[i + 3 + k] - p[i + k], e2[k] = p[i + 6 + k] - p[i + k];
-            double c[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
-            ASSERT_GT(c[0] * (p[i] - 1) + c[1] * (p[i + 1] + 2) + c[2] * (p[i + 2] - 0.5), 0) << "triangle " << i / 9;
+            double cross[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
+            ASSERT_GT(c.side * (cross[0] * (p[i] - 1) + cross[1] * (p[i + 1] + 2) + cross[2] * (p[i + 2] - 0.5)), 0) << "triangle " << i / 9;
         }
     }
 }
