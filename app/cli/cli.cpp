@@ -90,11 +90,19 @@ Options of run:
                          the view the script sets up)
   --distance D           put the camera D from the origin instead of the
                          script's distance
+  --export FILE          write the 3D model of the last finished frame, in
+                         world coordinates (1 unit = 1 metre): .glb or .gltf
+                         (glTF 2.0), .obj (and a .mtl beside it), .stl
+                         (binary, triangles only) or .html (a page that shows
+                         it in 3D and stereo, offline)
+  --export-frames PREFIX write every finished frame's model as
+                         PREFIX-0001.glb, ...
 
 The command window (tesselin without run) reads commands from the keyboard,
 with line editing and history, or from a pipe; it answers each command with
 its message. Lines starting with a dot are for the window itself:
-  .save FILE   .save-right FILE   .save-pair FILE   .help [KEYWORD]   .quit
+  .save FILE   .save-right FILE   .save-pair FILE   .export FILE
+  .help [KEYWORD]   .quit
 Tab completes keywords and file names; the history is kept in
 $XDG_STATE_HOME/tesselin/history (or ~/.local/state/tesselin/history).
 
@@ -118,6 +126,8 @@ module, no OpenGL, no script).
 int RunScript(Session &session, LineReader &script, Arguments arguments, bool defaultOutput, StderrSink &sink)
 {
     session.RunScript(script, arguments.script);
+    if (!arguments.exportPath.empty())
+        session.ExportModel(arguments.exportPath);
     if (defaultOutput && !session.Host().WindowCanvas()) {
         arguments.outputs.window.clear();
         defaultOutput = false;
@@ -227,7 +237,8 @@ int Run(Arguments arguments)
 {
     bool defaultOutput = arguments.outputs.window.empty() && arguments.outputs.right.empty() &&
                          arguments.outputs.sideBySide.empty() && arguments.outputs.pair.empty() &&
-                         arguments.framesPrefix.empty() && arguments.animation.empty();
+                         arguments.framesPrefix.empty() && arguments.animation.empty() &&
+                         arguments.exportPath.empty() && arguments.exportFramesPrefix.empty();
     if (defaultOutput)
         arguments.outputs.window = DefaultOutput(arguments.script);
     std::string error;
@@ -239,8 +250,13 @@ int Run(Arguments arguments)
     // Before OpenGL and the module start, which can take a while.
     EndRunOnSignals();
     SessionOptions options = OptionsFor(arguments);
-    // A batch run never redraws a frame, so it keeps no record for that.
-    options.streamLimits.keepBytes = 0;
+    // A batch run never redraws a frame, so it keeps no record for that,
+    // unless the record is to be exported.
+    if (arguments.exportPath.empty() && arguments.exportFramesPrefix.empty())
+        options.streamLimits.keepBytes = 0;
+    options.exportFramesPrefix = arguments.exportFramesPrefix;
+    options.exportTitle =
+        arguments.script == "-" ? "stdin" : std::filesystem::path(arguments.script).stem().string();
     StderrSink sink;
     return WithSession(options, sink, [&](Session &session) {
         return RunScript(session, *script, arguments, defaultOutput, sink);

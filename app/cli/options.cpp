@@ -1,4 +1,5 @@
 #include "app/cli/options.h"
+#include "app/export/export.h"
 #include "app/names/named_values.h"
 #include "app/names/nearest.h"
 
@@ -137,6 +138,14 @@ bool ReadAnimation(Arguments &arguments, const std::string &path, std::string &e
     return true;
 }
 
+bool ReadExport(Arguments &arguments, const std::string &path, std::string &error)
+{
+    if (error = ExportFormatProblem(path); !error.empty())
+        return false;
+    arguments.exportPath = path;
+    return true;
+}
+
 bool ReadReloads(Arguments &arguments, const std::string &text, std::string &error)
 {
     std::size_t used = 0;
@@ -174,6 +183,9 @@ const Option Options[] = {
     {"--layout", "", InRun, Takes::Value, ReadLayout},
     {"--animation", "", InRun, Takes::Value, ReadAnimation},
     {"--fps", "", InRun, Takes::Value, ReadFps},
+    {"--export", "", InRun, Takes::Value, ReadExport},
+    {"--export-frames", "", InRun, Takes::Value,
+     [](Arguments &a, const std::string &value, std::string &) { a.exportFramesPrefix = value; return true; }},
     {"--module", "", Everywhere, Takes::Value,
      [](Arguments &a, const std::string &value, std::string &) { a.modulePath = value; return true; }},
     {"--timing", "", InRun, Takes::Nothing,

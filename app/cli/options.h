@@ -37,6 +37,7 @@ struct Arguments {
     std::string framesPrefix;
     std::string animation;
     double fps = DefaultFps;
+    std::string exportPath, exportFramesPrefix;
     bool timing = false;
     // the command window and check
     bool noWindow = false;

@@ -91,6 +91,10 @@ bool WindowCommand(Session &session, const std::string &line)
     case WindowAction::SavePair:
         saved = session.WriteSideBySide(argument);
         break;
+    case WindowAction::Export:
+        if (session.ExportModel(argument))
+            std::fprintf(stderr, "Exported %s\n", argument.c_str());
+        return false;
     }
     if (saved)
         std::fprintf(stderr, "Saved %s\n", argument.c_str());

@@ -7,11 +7,13 @@ namespace tesselin {
 
 namespace {
 
-constexpr std::array<WindowCommandInfo, 5> Table{{
+constexpr std::array<WindowCommandInfo, 6> Table{{
     {".save", "", WindowAction::Save, WindowArgument::File, "write what the canvas window shows as PNG", ""},
     {".save-right", "", WindowAction::SaveRight, WindowArgument::File, "write the right canvas of a stereo pair as PNG",
      ""},
     {".save-pair", "", WindowAction::SavePair, WindowArgument::File, "write both eyes side by side as PNG", ""},
+    {".export", "", WindowAction::Export, WindowArgument::File,
+     "write the 3D model of the last frame (.glb .gltf .obj .stl .html)", ""},
     {".help", "", WindowAction::Help, WindowArgument::Keyword, "this text", "the forms of a command, e.g. .help canvas"},
     {".quit", ".exit", WindowAction::Quit, WindowArgument::None, "leave (so does end of input, Ctrl-D)", ""},
 }};

@@ -9,7 +9,7 @@
 
 namespace tesselin {
 
-enum class WindowAction { Save, SaveRight, SavePair, Help, Quit };
+enum class WindowAction { Save, SaveRight, SavePair, Export, Help, Quit };
 
 // What a window command takes after its name.
 enum class WindowArgument {

@@ -23,12 +23,17 @@ struct MarkPlayer {
     const std::vector<EyeView> *views = nullptr;
     const Camera *camera = nullptr;
     int eye = 0; // -1 or +1: the eye of a stereo view; a mono view has one camera
+    const FrameStream::ViewSeen *onView = nullptr; // a walk: marks go here instead
 };
 MarkPlayer Player;
 
 const Word *PlayViewMark(const Word *p)
 {
     const EyeView &view = (*Player.views)[*p++];
+    if (Player.onView) {
+        (*Player.onView)(view);
+        return p;
+    }
     LoadEyeView(*Player.gl, *Player.target, view, *Player.camera, view.stereo ? Player.eye : 0);
     return p;
 }
@@ -241,6 +246,40 @@ bool FrameStream::Redraw(const Camera &camera, std::unique_ptr<GlTarget> left, s
     if (twoEyes)
         right_ = std::move(right);
     fed_ = end;
+    return true;
+}
+
+// Puts other functions behind the entry points while it lives.
+class SwappedEntries {
+public:
+    explicit SwappedEntries(const FrameStream::Calls &calls)
+    {
+        std::copy(std::begin(gl::detail::Real), std::end(gl::detail::Real), saved_.begin());
+        std::copy(calls.begin(), calls.end(), std::begin(gl::detail::Real));
+    }
+    ~SwappedEntries() { std::copy(saved_.begin(), saved_.end(), std::begin(gl::detail::Real)); }
+    SwappedEntries(const SwappedEntries &) = delete;
+    SwappedEntries &operator=(const SwappedEntries &) = delete;
+
+private:
+    FrameStream::Calls saved_{};
+};
+
+bool FrameStream::Walk(const Calls &calls, const ViewSeen &onView, std::size_t from) const
+{
+    if (!CanRedraw() || from > finished_)
+        return false;
+    Pause();
+    MarkPlayer before = Player;
+    Player = {&gl_, nullptr, &views_, &camera_, 0, &onView};
+    try {
+        SwappedEntries swapped(calls);
+        stream_.Replay(from, finished_);
+    } catch (...) {
+        Player = before;
+        throw;
+    }
+    Player = before;
     return true;
 }
 

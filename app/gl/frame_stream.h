@@ -21,6 +21,7 @@
 #include "app/camera/projection.h"
 #include "host/host_table.h"
 
+#include <array>
 #include <cstddef>
 #include <limits>
 #include <functional>
@@ -109,6 +110,17 @@ public:
     using ReadFrame = std::function<void(GlTarget &left, GlTarget *right)>;
     bool Redraw(const Camera &camera, std::unique_ptr<GlTarget> left, std::unique_ptr<GlTarget> right,
                 const ReadFrame &read);
+
+    // Plays the record from word from up to the end of the last finished
+    // frame into calls instead of OpenGL: while it plays, the function behind
+    // each entry point is calls[fn] (of that entry point's type), and a view
+    // mark hands its view to onView instead of loading it. False, with
+    // nothing played, when the record does not hold that frame whole.
+    using Calls = std::array<void *, gl::FunctionCount>;
+    using ViewSeen = std::function<void(const EyeView &view)>;
+    bool Walk(const Calls &calls, const ViewSeen &onView, std::size_t from = 0) const;
+    // Words of the record up to the end of the last finished frame.
+    std::size_t FinishedWords() const { return finished_; }
 
 private:
     // The right eye wants the calls: it exists, or may still be added.

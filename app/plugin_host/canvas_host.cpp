@@ -495,4 +495,42 @@ bool CanvasHost::RedrawLastFrame()
     return true;
 }
 
+Scene *CanvasHost::ExportScene() const
+{
+    if (Scene *scene = SelectedScene())
+        return scene;
+    const Canvas *window = WindowCanvas();
+    return window ? window->scene.get() : nullptr;
+}
+
+CanvasHost::LastFrame CanvasHost::LastFrameRecord() const
+{
+    if (!WindowCanvas() && !selected_)
+        return LastFrame::NoCanvas;
+    Scene *scene = ExportScene();
+    if (!scene || !scene->viewSet)
+        return LastFrame::Flat;
+    if (scene->frames.CanRedraw())
+        return LastFrame::Kept;
+    return framesFinished_ == 0 ? LastFrame::NoFrame : LastFrame::NotKept;
+}
+
+bool CanvasHost::WalkLastFrame(const FrameStream::Calls &calls, const FrameStream::ViewSeen &onView,
+                               std::size_t from, std::size_t &end)
+{
+    Scene *scene = ExportScene();
+    if (!scene || !scene->viewSet)
+        return false;
+    bool walked = false;
+    try {
+        walked = scene->frames.Walk(calls, onView, from);
+    } catch (...) {
+        RestoreCurrent();
+        throw;
+    }
+    end = scene->frames.FinishedWords();
+    RestoreCurrent();
+    return walked;
+}
+
 } // namespace tesselin

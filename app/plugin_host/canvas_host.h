@@ -125,7 +125,17 @@ public:
     // False when the canvas kept no record of it.
     bool RedrawLastFrame();
 
+    // What the record of the 3D canvas an export reads (the selected one,
+    // else the one the canvas window shows) holds of its last finished frame.
+    enum class LastFrame { NoCanvas, Flat, NoFrame, NotKept, Kept };
+    LastFrame LastFrameRecord() const;
+    // Plays that record, from word from, into calls (FrameStream::Walk), and
+    // sets end to the word it stopped at. False when it holds no such frame.
+    bool WalkLastFrame(const FrameStream::Calls &calls, const FrameStream::ViewSeen &onView, std::size_t from,
+                       std::size_t &end);
+
 private:
+    Scene *ExportScene() const;
     Canvas *Find(const CanvasRecord *record);
     Canvas *Find(const CanvasRecord *record, const char *entry);
     Scene *SelectedScene() const;

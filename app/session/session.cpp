@@ -1,4 +1,5 @@
 #include "app/session/session.h"
+#include "app/export/export.h"
 #include "app/files/clipboard.h"
 #include "app/script/hints.h"
 #include "app/files/mpo.h"
@@ -366,6 +367,8 @@ void Session::FrameFinished(const Canvas &left, const Canvas *right)
         Image rightImage = right ? right->Snapshot() : Image();
         options_.onFrame(left.Snapshot(), right ? &rightImage : nullptr);
     }
+    if (!options_.exportFramesPrefix.empty())
+        ExportFrame(host_->FramesFinished());
     if (options_.framesPrefix.empty())
         return;
     int number = host_->FramesFinished();
@@ -489,6 +492,81 @@ std::string Session::TimingReport() const
                                      std::to_string((host.largestStream + 1023) / 1024) + " KB, at most " +
                                      std::to_string((host.heldStream + 1023) / 1024) + " KB held at once"
                                : "");
+}
+
+std::string Session::ExportProblem() const
+{
+    switch (host_->LastFrameRecord()) {
+    case CanvasHost::LastFrame::NoCanvas:
+        return "there is no canvas, so there is no 3D model to export";
+    case CanvasHost::LastFrame::Flat:
+        return "the canvas is flat (not set up for 3D), so there is no 3D model to export";
+    case CanvasHost::LastFrame::NoFrame:
+        return "no 3D frame was finished yet (finish ends one), so there is no 3D model to export";
+    case CanvasHost::LastFrame::NotKept:
+        return "the OpenGL calls of the last frame were not kept (more than " +
+               std::to_string(options_.streamLimits.keepBytes >> 20) + " MB, or none kept), so it cannot be exported";
+    case CanvasHost::LastFrame::Kept:
+        break;
+    }
+    return {};
+}
+
+bool Session::ExportModel(const std::string &path)
+{
+    if (std::string problem = ExportFormatProblem(path); !problem.empty()) {
+        Fail(problem + "; nothing was written");
+        return false;
+    }
+    if (std::string problem = ExportProblem(); !problem.empty()) {
+        Fail(problem + "; " + path + " was not written");
+        return false;
+    }
+    try {
+        FixedFunction reader;
+        std::size_t end = 0;
+        bool read = reader.Read([this, &end](const FrameStream::Calls &calls, const FrameStream::ViewSeen &onView) {
+            return host_->WalkLastFrame(calls, onView, 0, end);
+        });
+        const Model &model = reader.Current();
+        if (!read || model.Empty()) {
+            Fail("the last frame has nothing drawn in 3D; " + path + " was not written");
+            return false;
+        }
+        std::string title = options_.exportTitle.empty() ? "model" : options_.exportTitle;
+        return WriteModel(model, path, title, [this](Severity severity, const std::string &text) { Report(severity, text); });
+    } catch (const std::bad_alloc &) {
+        Fail("cannot write " + path + ": out of memory");
+        return false;
+    }
+}
+
+void Session::ExportFrame(int number)
+{
+    std::string path = Numbered(options_.exportFramesPrefix, number, ".glb");
+    bool ok = false;
+    if (std::string problem = ExportProblem(); !problem.empty()) {
+        Fail("frame " + std::to_string(number) + ": " + problem + "; the run stops");
+    } else {
+        try {
+            if (!frameModel_)
+                frameModel_ = std::make_unique<FixedFunction>();
+            // Each frame carries on from where the last one ended.
+            ok = frameModel_->Read([this](const FrameStream::Calls &calls, const FrameStream::ViewSeen &onView) {
+                return host_->WalkLastFrame(calls, onView, frameModelWords_, frameModelWords_);
+            });
+            if (!ok)
+                Fail("frame " + std::to_string(number) + ": its OpenGL calls cannot be read back; the run stops");
+            std::string title = options_.exportTitle.empty() ? "model" : options_.exportTitle;
+            title += " frame " + std::to_string(number);
+            ok = ok && WriteModel(frameModel_->Current(), path, title,
+                                  [this](Severity severity, const std::string &text) { Report(severity, text); });
+        } catch (const std::bad_alloc &) {
+            Fail("cannot write " + path + ": out of memory; the run stops");
+        }
+    }
+    if (!ok)
+        host_->RequestStop();
 }
 
 } // namespace tesselin

@@ -4,6 +4,7 @@
 #ifndef TESSELIN_APP_SESSION_SESSION_H
 #define TESSELIN_APP_SESSION_SESSION_H
 
+#include "app/export/fixed_function.h"
 #include "app/files/animation.h"
 #include "app/camera/camera.h"
 #include "app/plugin_host/canvas_host.h"
@@ -60,6 +61,11 @@ struct SessionOptions {
     Camera camera;
     // How much the record of the OpenGL calls may hold.
     StreamLimits streamLimits;
+    // Every finished frame's 3D model to PREFIX-0001.glb, ...; empty for none.
+    // The record must be kept (streamLimits.keepBytes) for it.
+    std::string exportFramesPrefix;
+    // Names the model inside exported files; "model" when empty.
+    std::string exportTitle;
 };
 
 // Where a run's time went, in seconds (the host's own share in HostTimes).
@@ -120,6 +126,11 @@ public:
     // Both eyes in the chosen layout (parallel by default), or as a stereo
     // JPEG when path ends in .mpo.
     bool WritePair(const std::string &path);
+    // Writes the 3D model of the last finished frame of the 3D canvas (the
+    // selected one, or the one the canvas window shows) to path, in the
+    // format its extension names; false, with an error said and nothing
+    // written, when there is no such frame or the file cannot be written.
+    bool ExportModel(const std::string &path);
     // Completes the animation file, if one is being written.
     bool FinishAnimation();
 
@@ -146,6 +157,9 @@ private:
     bool ComposesWindow() const;
     std::optional<Image> StereoPairFor(const std::string &path, const Canvas *&right);
     bool FlushFrame();
+    // Why the last frame cannot be exported, or empty when it can.
+    std::string ExportProblem() const;
+    void ExportFrame(int number);
     void CanvasWindowChanged(bool raise) override;
 
     SessionOptions options_;
@@ -166,6 +180,9 @@ private:
     bool warnedFrameSize_ = false;
     // The colours of the script's anaglyph of the last frame, if it made one.
     std::optional<ScriptColours> scriptAnaglyph_;
+    // --export-frames: the model read so far, and how far into the record.
+    std::unique_ptr<FixedFunction> frameModel_;
+    std::size_t frameModelWords_ = 0;
 };
 
 } // namespace tesselin

@@ -1,6 +1,7 @@
 #include "app/view/script_runner.h"
 #include "app/plugin_host/module.h"
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -64,6 +65,7 @@ SceneOutcome SceneRunner::Run(const Camera &camera)
     options.camera = camera;
     options.samples = samples_;
     options.look = look_;
+    options.exportTitle = std::filesystem::path(script_).stem().string();
     std::string error;
     session_ = Session::Start(options, *sink_, error);
     if (!session_) {
@@ -110,6 +112,11 @@ SceneOutcome SceneRunner::Collect(bool redrawn)
     lastRunGood_ = true;
     outcome.pictures = std::move(pictures);
     return outcome;
+}
+
+bool SceneRunner::Export(const std::string &path)
+{
+    return session_ && session_->ExportModel(path);
 }
 
 } // namespace tesselin

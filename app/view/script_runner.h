@@ -38,6 +38,9 @@ public:
     // The last good run's scene from camera: its last frame redrawn when the
     // host kept it, else the script run again.
     SceneOutcome Turn(const Camera &camera);
+    // Writes the 3D model of the last frame (Session::ExportModel); false,
+    // with the reason said, when there is none.
+    bool Export(const std::string &path);
     // Where the last good run put its camera; 0 before a 3D view.
     double ScriptDistance() const { return scriptDistance_; }
 

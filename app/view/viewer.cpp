@@ -26,6 +26,8 @@ Keys:  w  the canvas window as the script left it (the anaglyph after an
        l  left eye    r  right eye    a  anaglyph (red/cyan unless the
           script made its own)    s  both eyes side by side
        p  save the shown picture as SCRIPT-view-N.png in the current folder
+       e  export the 3D model of the last frame as SCRIPT.glb beside the
+          script (world coordinates: the turned camera is not in it)
        0  back to the starting camera
        q, Esc  quit
 Mouse: drag to turn the scene about the origin; the wheel moves the camera
@@ -92,6 +94,7 @@ private:
     void UpdateTitle();
     void Key(char key);
     void SaveShown();
+    void ExportModel();
     int TakeScreenshot();
 
     ViewArguments arguments_;
@@ -182,12 +185,26 @@ void Viewer::SaveShown()
     UpdateTitle();
 }
 
+void Viewer::ExportModel()
+{
+    std::string path = std::filesystem::path(arguments_.script).replace_extension(".glb").string();
+    if (runner_.Export(path)) {
+        note_ = "exported " + path;
+        sink_.Line("Exported " + path);
+    } else {
+        note_ = "nothing exported (see the message)";
+    }
+    UpdateTitle();
+}
+
 void Viewer::Key(char key)
 {
     if (key == 'q' || key == '\x1b') {
         quit_ = true;
     } else if (key == 'p') {
         SaveShown();
+    } else if (key == 'e') {
+        ExportModel();
     } else if (key == '0') {
         Orbit(arguments_.camera);
     } else if (auto mode = ModeForKey(key)) {

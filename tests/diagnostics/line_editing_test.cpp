@@ -98,7 +98,7 @@ TEST(WindowCommands, CompletionAndHelpFollowTheList)
             EXPECT_EQ(list.find(command.alias), std::string::npos) << command.alias;
         }
     }
-    EXPECT_EQ(all.size(), 6u);
+    EXPECT_EQ(all.size(), 7u); // six commands and .exit
     EXPECT_FALSE(FindWindowCommand(".sav"));
     EXPECT_FALSE(FindWindowCommand("save"));
     // Every row's text starts in the same column, after at least two blanks.

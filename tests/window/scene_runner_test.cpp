@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -178,6 +179,39 @@ TEST(SceneRunner, ATurnAfterAFailedRunRunsTheScriptAgain)
     auto turned = runner.Turn({90, 0, {}});
     ASSERT_TRUE(turned.pictures) << turned.problem;
     EXPECT_FALSE(turned.redrawn);
+}
+
+} // namespace
+
+namespace {
+
+std::string FileText(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The e key of the live window: the model is the script's, whichever way the
+// window has turned it.
+TEST(SceneRunner, ATurnedViewExportsTheSameModel)
+{
+    for (const char *text : {Mono, Stereo}) {
+        Collected sink;
+        tesselin::SceneRunner runner(WriteScript("export.tsl", text), render::ModulePath(), sink);
+        ASSERT_TRUE(runner.Run({}).pictures);
+        std::string before = render::ScratchDirectory() + "/before.glb", after = render::ScratchDirectory() + "/after.glb";
+        ASSERT_TRUE(runner.Export(before));
+        auto turned = runner.Turn({60, 25, 20.0});
+        ASSERT_TRUE(turned.pictures) << turned.problem;
+        ASSERT_TRUE(runner.Export(after));
+        EXPECT_GT(FileText(before).size(), 1000u);
+        EXPECT_EQ(FileText(before), FileText(after));
+    }
+    Collected sink;
+    tesselin::SceneRunner flat(WriteScript("flat.tsl", "canvas 100 100\nfinish\n"), render::ModulePath(), sink);
+    flat.Run({});
+    EXPECT_FALSE(flat.Export(render::ScratchDirectory() + "/flat.glb"));
+    EXPECT_FALSE(std::filesystem::exists(render::ScratchDirectory() + "/flat.glb"));
 }
 
 } // namespace

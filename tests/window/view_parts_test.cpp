@@ -93,8 +93,8 @@ TEST(ViewPicture, KeysAndNamesSelectEveryModeOnce)
         EXPECT_EQ(tesselin::ModeForKey(keys[i]), modes[i]);
         EXPECT_EQ(tesselin::ModeNamed(tesselin::ModeName(modes[i])), modes[i]);
     }
-    // Keys with other meanings (save, quit, home) and unknown names select nothing.
-    for (char key : {'p', 'q', '0', '\x1b', 'x'})
+    // Keys with other meanings (save, export, quit, home) and unknown names select nothing.
+    for (char key : {'p', 'e', 'q', '0', '\x1b', 'x'})
         EXPECT_FALSE(tesselin::ModeForKey(key)) << key;
     for (const char *name : {"", "Window", "side", "sidebyside"})
         EXPECT_FALSE(tesselin::ModeNamed(name)) << name;
