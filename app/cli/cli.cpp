@@ -15,7 +15,6 @@
 
 #include <clocale>
 #include <filesystem>
-#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -462,10 +461,7 @@ int RunCommandLine(int argc, char **argv)
     // The plug-in reads numbers with atof: the decimal point stays '.'.
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
-    // A reader that went away or a file size limit make writes fail with an
-    // error the writer reports, instead of killing the program.
-    std::signal(SIGPIPE, SIG_IGN);
-    std::signal(SIGXFSZ, SIG_IGN);
+    WritesFailInsteadOfEnding();
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (!args.empty() && args[0] == "view")
         return RunView({args.begin() + 1, args.end()});

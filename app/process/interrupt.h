@@ -18,6 +18,12 @@ void EndRunOnSignals();
 // and SIGHUP end the program as in a run. Reads are interrupted, not resumed.
 void NoteInterrupts();
 
+// A write to a reader that went away (SIGPIPE) or past the file size limit
+// (SIGXFSZ) fails with an error the writer reports, instead of ending the
+// program. The one place these two are ignored: the program at its start and
+// whatever starts a child to write into (ffmpeg) calls it.
+void WritesFailInsteadOfEnding();
+
 // Whether an interrupt was noted and not yet taken.
 bool InterruptPending();
 // Takes the noted interrupt: whether there was one.
