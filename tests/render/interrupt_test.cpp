@@ -5,6 +5,7 @@
 
 #include "app/process/interrupt.h"
 #include "app/process/output_file.h"
+#include "tests/shared/text_files.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -20,8 +21,6 @@ using render::Child;
 using render::ChildResult;
 using render::WaitUntil;
 using namespace std::chrono_literals;
-
-bool Contains(const std::string &text, const std::string &fragment) { return text.find(fragment) != std::string::npos; }
 
 // Takes many seconds to model and draw: longer than any test waits.
 constexpr const char *LongCommand = "torus 2 0 360 3000 x 360 3000 x\n";
@@ -94,8 +93,7 @@ TEST(Interrupt, ImageBeingWrittenIsRemovedNotLeftHalfWritten)
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 130);
-    std::ifstream file(target, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), before);
+    EXPECT_EQ(ReadFile(target), before);
     EXPECT_EQ(DotFiles(directory), std::vector<std::string>());
 }
 
