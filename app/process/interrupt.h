@@ -1,3 +1,8 @@
+// Room process/ (floor 0): what the program needs from the operating system
+// as a process: signals, output files that appear whole or not at all, script
+// lines read as they arrive, message severities and timing. It includes no
+// other room; every other room may include it.
+//
 // What Ctrl-C (SIGINT) and the signals that end a program do to a run.
 //
 // A plug-in command cannot be cut short safely: it holds module-wide state
