@@ -205,16 +205,19 @@ ScratchRoot &Root()
 }
 
 // The tests, the host code they run in process and every program they start
-// keep their home, state, configuration and cache under the scratch folder,
-// so no test writes into the home of whoever runs them (the command window
-// keeps its history in the state folder). Set before any test starts.
+// keep their home, state and configuration under the scratch folder, so no
+// test writes into the home of whoever runs them (the command window keeps
+// its history in the state folder). The cache (Mesa's compiled shaders) is
+// kept beside the program in the build, so that it outlives one test program
+// and a program does not start slower for compiling them again. Set before
+// any test starts.
 [[maybe_unused]] const bool HomeInScratch = [] {
     const std::filesystem::path home = Root().path / "home";
     const std::pair<const char *, std::filesystem::path> folders[] = {
         {"HOME", home},
         {"XDG_STATE_HOME", home / ".local/state"},
         {"XDG_CONFIG_HOME", home / ".config"},
-        {"XDG_CACHE_HOME", home / ".cache"},
+        {"XDG_CACHE_HOME", std::filesystem::path(TESSELIN_PROGRAM_PATH).parent_path() / "Testing/cache"},
         {"XDG_DATA_HOME", home / ".local/share"},
     };
     for (const auto &[name, folder] : folders) {
