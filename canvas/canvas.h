@@ -3,6 +3,7 @@
 #define TESSELIN_CANVAS_H
 
 #include "host/host_table.h"
+#include "platform/windows_calls.h"
 
 const char *CommandHelp(int count, char **tokens);
 const char *CommandCopy(int count, char **tokens);

@@ -7,11 +7,11 @@
 
 #include <stdint.h>
 
+#include "host/win_types.h"
+
 #ifdef _WIN32
-#include <windows.h>
 #define ZILTOR_CALL __cdecl
 #else
-#include "platform/portable/gdi.h"
 #define ZILTOR_CALL
 #endif
 

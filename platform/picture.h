@@ -7,6 +7,7 @@
 #define TESSELIN_PLATFORM_PICTURE_H
 
 #include "host/host_table.h"
+#include "platform/windows_calls.h"
 
 typedef struct PictureObject PictureObject;
 

@@ -5,6 +5,7 @@
 
 #include "host/host_table.h"
 #include "host/host_calls.h"
+#include "platform/windows_calls.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

@@ -1,3 +1,7 @@
+// Room camera/ (floor 1): view maths only: the host's camera, the
+// projections of the two eyes and orbiting with the mouse. No OpenGL calls.
+// May include process/ only.
+//
 // The host's own camera: where the person looking at a 3D canvas stands,
 // turned round the origin. It is applied before anything the plug-in does, so
 // with both angles 0 and no distance of its own a script renders exactly as

@@ -9,7 +9,6 @@
 #include "app/view/viewer.h"
 
 #include <clocale>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -174,10 +173,7 @@ void PrepareProcess()
     // The plug-in reads numbers with atof: the decimal point stays '.'.
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
-    // A reader that went away or a file size limit make writes fail with an
-    // error the writer reports, instead of killing the program.
-    std::signal(SIGPIPE, SIG_IGN);
-    std::signal(SIGXFSZ, SIG_IGN);
+    WritesFailInsteadOfEnding();
 }
 
 // The arguments to go on with; none when the program ends here (a usage

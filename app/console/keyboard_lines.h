@@ -1,3 +1,7 @@
+// Room console/ (floor 6): the command window: lines typed with editing and
+// history (readline, built apart as tesselin_line_editing) and the window a
+// prompt session draws in. May include view/ and the floors below.
+//
 // Lines typed at the keyboard, with line editing and history (readline).
 // Ctrl-C while typing abandons the line and gives a fresh prompt.
 #ifndef TESSELIN_APP_CONSOLE_KEYBOARD_LINES_H

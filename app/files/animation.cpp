@@ -1,4 +1,5 @@
 #include "app/files/animation.h"
+#include "app/process/interrupt.h"
 #include "app/process/output_file.h"
 
 #include <gif_lib.h>
@@ -7,7 +8,6 @@
 #include <webp/mux.h>
 
 #include <fcntl.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -439,7 +439,7 @@ private:
         }
         pipe_ = ends[1];
         // A write to an ffmpeg that has given up must fail, not end this program.
-        signal(SIGPIPE, SIG_IGN);
+        WritesFailInsteadOfEnding();
         return true;
     }
 

@@ -1,3 +1,7 @@
+// Room files/ (floor 2): file formats written from images, one file each:
+// PNG, MPO, the animation writers (GIF, WebP, MP4 through ffmpeg), and the
+// clipboard. May include picture/ and process/.
+//
 // PNG files of canvas images, through libpng.
 #ifndef TESSELIN_APP_FILES_PNG_H
 #define TESSELIN_APP_FILES_PNG_H

@@ -1,3 +1,7 @@
+// Room gl/ (floor 2): the OpenGL side of the host: the exported entry points,
+// recording and encoding the calls of a frame, replaying them for the right
+// eye, and the headless device. May include camera/, picture/ and process/.
+//
 // The host's OpenGL boundary. The host program defines every OpenGL 1.0-1.2
 // entry point itself and exports it (app/gl/exports.cpp), so the plug-in
 // module and the GLU library it loads bind to these definitions instead of the

@@ -1,3 +1,7 @@
+// Room picture/ (floor 1): pure functions on images: linear light,
+// anaglyphs, stereo layouts and turning a stereo pair into one picture. No
+// files, no OpenGL, no state. May include process/ only.
+//
 // Images as the canvases hold them: 0x00BBGGRR pixels (COLORREF order), top
 // row first, no padding between rows.
 #ifndef TESSELIN_APP_PICTURE_IMAGE_H

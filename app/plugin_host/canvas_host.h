@@ -89,7 +89,6 @@ public:
     // The projection of the selected 3D canvas once its view is set up.
     std::optional<Projection> SceneProjection() const;
     int FramesFinished() const { return framesFinished_; }
-    std::size_t CanvasCount() const { return canvases_.size(); }
     const HostTimes &Times() const { return times_; }
     // The camera of frames whose view is set up from now on.
     void SetCamera(const Camera &camera) { camera_ = camera; }

@@ -1,3 +1,7 @@
+// Room plugin_host/ (floor 3): the plug-in as the host sees it: loading the
+// module, the host table it is handed and the canvases behind it. May
+// include gl/, files/ and the floors below.
+//
 // The plug-in module, loaded by path, with its three entry points.
 #ifndef TESSELIN_APP_PLUGIN_HOST_MODULE_H
 #define TESSELIN_APP_PLUGIN_HOST_MODULE_H

@@ -66,6 +66,13 @@ void Install(bool window)
 
 void EndRunOnSignals() { Install(false); }
 void NoteInterrupts() { Install(true); }
+
+void WritesFailInsteadOfEnding()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
 bool InterruptPending() { return Pending != 0; }
 
 bool TakeInterrupt()

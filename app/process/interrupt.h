@@ -1,3 +1,8 @@
+// Room process/ (floor 0): what the program needs from the operating system
+// as a process: signals, output files that appear whole or not at all, script
+// lines read as they arrive, message severities and timing. It includes no
+// other room; every other room may include it.
+//
 // What Ctrl-C (SIGINT) and the signals that end a program do to a run.
 //
 // A plug-in command cannot be cut short safely: it holds module-wide state
@@ -17,6 +22,12 @@ void EndRunOnSignals();
 // For the command window: SIGINT is noted for the window to act on; SIGTERM
 // and SIGHUP end the program as in a run. Reads are interrupted, not resumed.
 void NoteInterrupts();
+
+// A write to a reader that went away (SIGPIPE) or past the file size limit
+// (SIGXFSZ) fails with an error the writer reports, instead of ending the
+// program. The one place these two are ignored: the program at its start and
+// whatever starts a child to write into (ffmpeg) calls it.
+void WritesFailInsteadOfEnding();
 
 // Whether an interrupt was noted and not yet taken.
 bool InterruptPending();

@@ -1,3 +1,9 @@
+// Room script/ (floor 1): what the host knows about the script language: the
+// one tokenizer, the table of command forms, the help after a message and
+// tesselin check. Built alone as tesselin_diagnostics (no OpenGL, no
+// terminal), so tests and language tools link it by itself. May
+// include process/ only.
+//
 // How the host cuts a command line into the tokens handed to the plug-in.
 #ifndef TESSELIN_APP_SCRIPT_TOKENIZER_H
 #define TESSELIN_APP_SCRIPT_TOKENIZER_H

@@ -6,7 +6,7 @@
 #include "app/process/interrupt.h"
 #include "app/process/line_reader.h"
 #include "app/files/png.h"
-#include "app/script/script.h"
+#include "app/script/tokenizer.h"
 #include "app/process/stopwatch.h"
 
 #include <cctype>

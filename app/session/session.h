@@ -1,3 +1,7 @@
+// Room session/ (floor 4): one run of the plug-in from load to unload and
+// what it writes, with the output options that shape those files. May
+// include plugin_host/ and the floors below.
+//
 // A run of the plug-in: OpenGL, the module, the host, and the command window
 // feeding it lines. Scripts, the interactive window and the tests all drive
 // the plug-in through a Session.

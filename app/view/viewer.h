@@ -1,3 +1,7 @@
+// Room view/ (floor 5): the live window: showing frames, watching the script
+// file, rerunning it and tesselin view. May include session/ and the floors
+// below.
+//
 // tesselin view: a script's picture in a desktop window that follows the
 // script file as it is saved.
 #ifndef TESSELIN_APP_VIEW_VIEWER_H

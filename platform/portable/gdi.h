@@ -9,25 +9,21 @@
 #ifndef TESSELIN_PORTABLE_GDI_H
 #define TESSELIN_PORTABLE_GDI_H
 
+#include "host/win_types.h"
+
 #include <stddef.h>
 #include <stdint.h>
 
 typedef int BOOL;
 typedef unsigned int UINT;
 typedef uint32_t DWORD;
-typedef uint32_t COLORREF;
 typedef const char *LPCSTR;
 typedef char *LPSTR;
 typedef struct HDC__ *HDC;
-typedef struct HWND__ *HWND;
 typedef struct HGDIOBJ__ *HGDIOBJ;
 typedef HGDIOBJ HBRUSH;
 typedef HGDIOBJ HBITMAP;
 typedef struct HINSTANCE__ *HINSTANCE;
-
-typedef struct tagRECT {
-    int32_t left, top, right, bottom;
-} RECT;
 
 #define WHITE_BRUSH 0
 #define BLACK_BRUSH 4

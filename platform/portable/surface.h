@@ -3,6 +3,7 @@
 #define TESSELIN_PORTABLE_SURFACE_H
 
 #include "host/host_table.h"
+#include "platform/portable/gdi.h"
 
 #define MEMORY_DC_MAGIC 0x434D4454u
 #define BITMAP_MAGIC 0x504D4254u

@@ -1,5 +1,6 @@
 // The portable DrawTextA: one fixed font, measuring and drawing agree.
 #include "host/host_table.h"
+#include "platform/portable/gdi.h"
 #include "tests/doubles/recording_host.h"
 
 #include <gtest/gtest.h>

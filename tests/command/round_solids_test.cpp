@@ -1,6 +1,7 @@
-// sphere, cylinder and torus: the quadric calls of sphere; the swept bands of
-// cylinder and torus with their exact corners, the closing of a full turn,
-// every shading combination, the facing, negative sweeps and zero counts.
+// sphere, cylinder and torus: the quadric calls of sphere; for a table of
+// swept solids, that every band lies on its solid at its angle, faces out and
+// meets its neighbours, that only a full turn closes, every shading
+// combination, the facing, negative sweeps and zero counts.
 #include "tests/doubles/gl_stream.h"
 #include "tests/doubles/plugin_fixture.h"
 
@@ -12,37 +13,11 @@ namespace {
 using RoundSolids = PluginTest;
 using Calls = std::vector<GlCall>;
 
-// The angle step of a sweep, in single precision with the constant 3.14159.
-float StepOf(float degrees, int segments)
+// The angle of a point about the z axis in degrees, from +y towards +x, as
+// the sweeps turn: in (-180, 180].
+double Azimuth(const Vec3 &p)
 {
-    float step = degrees * 3.14159f / 180.0f;
-    return step / (float)segments;
-}
-
-// Rounds to single precision out of line: GCC 12's SLP vectoriser at -O2 was
-// seen to drop the rounding of a sine or cosine that is later widened to
-// double, which would make these expectations wrong.
-[[gnu::noinline]] float Single(double value)
-{
-    return (float)value;
-}
-
-// The profile point (radius, z) at the j-th angle of the sweep; a closed sweep
-// puts its last angle back on the +y axis.
-Vec3 At(float radius, float z, int j, float step, bool closing = false)
-{
-    float angle = (float)j * step;
-    float c = closing ? 1.0f : Single(std::cos((double)angle));
-    float s = closing ? 0.0f : Single(std::sin((double)angle));
-    return {radius * s, radius * c, z};
-}
-
-std::vector<Vec3> Corners(const Primitive &p)
-{
-    std::vector<Vec3> corners;
-    for (const DrawnVertex &v : p.vertices)
-        corners.push_back(v.position);
-    return corners;
+    return std::atan2(p[0], p[1]) * 180 / M_PI;
 }
 
 // While it lives, a division by zero or an invalid operation (which would make
@@ -64,6 +39,19 @@ Vec3 Unit(const Vec3 &v)
 Vec3 Minus(const Vec3 &a, const Vec3 &b)
 {
     return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+}
+
+Vec3 Cross(const Vec3 &a, const Vec3 &b)
+{
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
+// The direction a quad faces by its winding: counter-clockwise seen from
+// that side, as OpenGL takes the front face.
+Vec3 WindingNormal(const Primitive &quad)
+{
+    const auto &v = quad.vertices;
+    return Cross(Minus(v[2].position, v[0].position), Minus(v[3].position, v[1].position));
 }
 
 void ExpectNear(const Vec3 &actual, const Vec3 &expected, double tolerance, const std::string &what)
@@ -93,80 +81,178 @@ TEST_F(RoundSolids, SphereSetsItsNormalsAndShadeModel)
                      Call("gluSphere", {q, 1, 16, 8})}));
 }
 
-TEST_F(RoundSolids, FlatCylinderOfFourSegmentsIsAClosedSquarePrism)
+// A swept solid and what its bands must be: rows of bands, each row one
+// profile edge swept about the z axis.
+struct Sweep {
+    const char *line;
+    int rows, segments;
+    double sweep; // degrees about the z axis
+    // A cylinder's top radius (its bottom radius is 1), or for a torus the
+    // radius of its tube's centre circle and the tube angles swept.
+    bool torus;
+    double radius, tubeStart = 0, tubeEnd = 0;
+};
+
+const Sweep Sweeps[] = {
+    {"cylinder 1 1 360 4 flat", 1, 4, 360, false, 1},
+    {"cylinder 0.3 7 300 37 x", 7, 37, 300, false, 0.3},
+    {"cylinder 1 2 360 16 x", 2, 16, 360, false, 1},
+    {"cylinder 2 3 90 5 flat", 3, 5, 90, false, 2},
+    {"cylinder 0 1 360 8 x", 1, 8, 360, false, 0},
+    {"cylinder 1 1 180 8 x", 1, 8, 180, false, 1},
+    {"cylinder 1 1 359.9 8 x", 1, 8, 359.9, false, 1},
+    {"torus 2 0 360 12 x 360 24 x", 12, 24, 360, true, 2, 0, 360},
+    {"torus 2 0 360 12 flat 360 24 flat", 12, 24, 360, true, 2, 0, 360},
+    {"torus 3 30 150 5 x 200 9 flat", 5, 9, 200, true, 3, 30, 150},
+    {"torus 0 0 180 8 x 360 16 x", 8, 16, 360, true, 0, 0, 180},
+    {"torus 2 0 360 2 x 359.9 8 x", 2, 8, 359.9, true, 2, 0, 360},
+};
+
+// Where the point p of a band of solid must lie, how far off it is: on the
+// frustum from radius `radius` at z = 1 to 1 at z = 0, or on the tube of
+// radius 1 about the circle of radius `radius`.
+double OffTheSurface(const Sweep &solid, const Vec3 &p)
 {
-    LoadWithCanvas();
-    EXPECT_EQ(Run("cylinder 1 1 360 4 flat"), "");
-    EXPECT_EQ(recording_gl::Calls().front(), Call("glShadeModel", {GL_SMOOTH}));
-    std::vector<Primitive> drawn = Primitives();
-    ASSERT_EQ(drawn.size(), 4u);
-    float step = StepOf(360, 4);
-    for (int k = 0; k < 4; k++) {
-        bool last = k == 3;
-        EXPECT_EQ(drawn[k].mode, GL_QUADS);
-        EXPECT_EQ(Corners(drawn[k]), (std::vector<Vec3>{At(1, 0, k, step), At(1, 1, k, step), At(1, 1, k + 1, step, last),
-                                                         At(1, 0, k + 1, step, last)}))
-            << k;
-        // The row's edge normal comes first, then one facet normal per band.
-        EXPECT_EQ(drawn[k].normalsBefore, k == 0 ? 2 : 1) << k;
-        EXPECT_EQ(drawn[k].normalsInside, 0) << k;
-        double mid = (k + 0.5) * M_PI / 2;
-        ExpectNear(drawn[k].vertices[0].normal, {std::sin(mid), std::cos(mid), 0}, 1e-5, "facet normal");
-    }
-    EXPECT_EQ(drawn[0].vertices[0].position, (Vec3{0, 1, 0}));
-    EXPECT_EQ(drawn[0].vertices[1].position, (Vec3{0, 1, 1}));
-    EXPECT_EQ(drawn[3].vertices[2].position, (Vec3{0, 1, 1})) << "the full turn closes exactly";
+    double d = std::hypot(p[0], p[1]);
+    if (solid.torus)
+        return std::abs(std::hypot(d - solid.radius, p[2]) - 1);
+    return std::abs(d - (solid.radius * p[2] + (1 - p[2])));
 }
 
-TEST_F(RoundSolids, CylinderRowsRunFromTheTopDownInSinglePrecision)
+// The outward direction of the solid at p, the way its normals must lean.
+Vec3 Outward(const Sweep &solid, const Vec3 &p)
 {
-    LoadWithCanvas();
-    EXPECT_EQ(Run("cylinder 0.3 7 300 37 x"), "");
-    std::vector<Primitive> drawn = Primitives();
-    const int rows = 7, segments = 37;
-    ASSERT_EQ(drawn.size(), size_t(rows * segments));
-    float step = StepOf(300, segments);
-    float dz = -1.0f / (float)rows, dr = (1.0f - 0.3f) / (float)rows;
-    float radius[rows + 1] = {0.3f}, z[rows + 1] = {1.0f};
-    for (int i = 0; i < rows; i++) {
-        z[i + 1] = 1.0f + (float)(i + 1) * dz;
-        radius[i + 1] = 0.3f + (float)(i + 1) * dr;
-    }
-    for (int i = 0; i < rows; i++)
-        for (int k = 0; k < segments; k++)
-            ASSERT_EQ(Corners(drawn[segments * i + k]),
-                      (std::vector<Vec3>{At(radius[i + 1], z[i + 1], k, step), At(radius[i], z[i], k, step),
-                                         At(radius[i], z[i], k + 1, step), At(radius[i + 1], z[i + 1], k + 1, step)}))
-                << "row " << i << " band " << k;
-    EXPECT_NEAR(drawn.back().vertices[3].position[2], 0.0, 1e-7) << "the last row ends at z = 0";
+    if (solid.torus)
+        return TubeDirection(p, solid.radius);
+    double d = std::hypot(p[0], p[1]);
+    if (d < 1e-9)
+        return {0, 0, 1}; // a cone's apex
+    // The frustum's side leans in by (1 - radius) over its height of 1.
+    return Unit({p[0] / d, p[1] / d, 1 - solid.radius});
 }
 
-TEST_F(RoundSolids, SmoothBandsShareOneNormalPerProfileEdge)
+TEST_F(RoundSolids, SweptBandsLieOnTheirSolidAndFaceOut)
 {
     LoadWithCanvas();
-    EXPECT_EQ(Run("cylinder 1 2 360 16 x"), "");
-    std::vector<Primitive> drawn = Primitives();
-    ASSERT_EQ(drawn.size(), 32u);
-    float step = StepOf(360, 16);
-    for (int row = 0; row < 2; row++) {
-        const Primitive &first = drawn[16 * row];
-        const Primitive &last = drawn[16 * row + 15];
-        EXPECT_EQ(first.normalsBefore, 1) << "the edge normal at angle 0";
-        EXPECT_EQ(first.vertices[0].normal, (Vec3{0, 1, 0}));
-        EXPECT_EQ(last.vertices[2].position, first.vertices[1].position) << "closed row " << row;
-        EXPECT_EQ(last.vertices[3].position, first.vertices[0].position) << "closed row " << row;
-        EXPECT_EQ(last.vertices[3].normal, (Vec3{0, 1, 0}));
-        EXPECT_EQ(first.vertices[1].position[2], row == 0 ? 1.0 : 0.5);
-        EXPECT_EQ(first.vertices[0].position[2], row == 0 ? 0.5 : 0.0);
-        for (int k = 0; k < 16; k++) {
-            const Primitive &band = drawn[16 * row + k];
-            EXPECT_EQ(band.normalsInside, 1);
-            EXPECT_EQ(band.vertices[0].normal, band.vertices[1].normal);
-            EXPECT_EQ(band.vertices[2].normal, band.vertices[3].normal);
-            Vec3 radial = At(1, 0, k + 1, step, k == 15);
-            ExpectNear(band.vertices[2].normal, radial, 1e-6, "edge normal");
-            if (k > 0) {
-                EXPECT_EQ(band.vertices[0].normal, drawn[16 * row + k - 1].vertices[3].normal);
+    for (const Sweep &solid : Sweeps) {
+        recording_gl::Reset();
+        ASSERT_EQ(Run(solid.line), "") << solid.line;
+        std::vector<Primitive> drawn = Primitives();
+        ASSERT_EQ(drawn.size(), size_t(solid.rows * solid.segments)) << solid.line;
+        double slice = solid.sweep / solid.segments;
+        for (size_t i = 0; i < drawn.size(); i++) {
+            const Primitive &band = drawn[i];
+            std::string where = std::string(solid.line) + ", band " + std::to_string(i);
+            ASSERT_EQ(band.mode, GL_QUADS) << where;
+            ASSERT_EQ(band.vertices.size(), 4u) << where;
+            // Corners 0 and 1 on the band's first angle, 2 and 3 on its last.
+            int k = int(i) % solid.segments;
+            for (int c = 0; c < 4; c++) {
+                const DrawnVertex &v = band.vertices[c];
+                EXPECT_LT(OffTheSurface(solid, v.position), 1e-5) << where << " corner " << c;
+                EXPECT_NEAR(Length(v.normal), 1, 1e-5) << where << " corner " << c;
+                EXPECT_GT(Dot(v.normal, Outward(solid, v.position)), 0.3) << where << " corner " << c;
+                double d = std::hypot(v.position[0], v.position[1]);
+                if (d < 1e-6)
+                    continue; // on the axis every angle is the same point
+                double expected = (c < 2 ? k : k + 1) * slice, angle = Azimuth(v.position);
+                // The angle constant 3.14159 puts a full turn 3e-4 degrees short.
+                EXPECT_NEAR(std::remainder(angle - expected, 360.0), 0, 1e-3) << where << " corner " << c;
+            }
+            Vec3 facing = WindingNormal(band);
+            if (Length(facing) > 1e-9) {
+                EXPECT_GT(Dot(facing, Outward(solid, band.vertices[0].position)), 0) << where << ": wound inwards";
+            }
+        }
+    }
+}
+
+TEST_F(RoundSolids, SweptRowsRunDownTheProfileAndCloseOnlyAFullTurn)
+{
+    LoadWithCanvas();
+    for (const Sweep &solid : Sweeps) {
+        recording_gl::Reset();
+        ASSERT_EQ(Run(solid.line), "") << solid.line;
+        std::vector<Primitive> drawn = Primitives();
+        ASSERT_EQ(drawn.size(), size_t(solid.rows * solid.segments)) << solid.line;
+        for (int row = 0; row < solid.rows; row++) {
+            const Primitive &first = drawn[solid.segments * row], &last = drawn[solid.segments * row + solid.segments - 1];
+            std::string where = std::string(solid.line) + ", row " + std::to_string(row);
+            // The row's two profile points: corner 1 where it starts, corner 0
+            // where it ends, as the profile runs from the top down.
+            double share = double(row) / solid.rows, next = double(row + 1) / solid.rows;
+            if (solid.torus) {
+                double span = solid.tubeEnd - solid.tubeStart;
+                auto tubeAngle = [&solid](const Vec3 &p) {
+                    return std::atan2(std::hypot(p[0], p[1]) - solid.radius, p[2]) * 180 / M_PI;
+                };
+                auto off = [&](const Vec3 &p, double part) {
+                    return std::remainder(tubeAngle(p) - (solid.tubeStart + part * span), 360.0);
+                };
+                EXPECT_NEAR(off(first.vertices[1].position, share), 0, 1e-3) << where;
+                EXPECT_NEAR(off(first.vertices[0].position, next), 0, 1e-3) << where;
+            } else {
+                EXPECT_NEAR(first.vertices[1].position[2], 1 - share, 1e-6) << where;
+                EXPECT_NEAR(first.vertices[0].position[2], 1 - next, 1e-6) << where;
+            }
+            // Rows meet: this row's start is the previous row's end.
+            if (row > 0) {
+                EXPECT_EQ(first.vertices[1].position, drawn[solid.segments * (row - 1)].vertices[0].position) << where;
+            }
+            // The bands of a row meet edge to edge.
+            for (int k = 1; k < solid.segments; k++) {
+                const Primitive &band = drawn[solid.segments * row + k], &before = drawn[solid.segments * row + k - 1];
+                EXPECT_EQ(band.vertices[0].position, before.vertices[3].position) << where << " band " << k;
+                EXPECT_EQ(band.vertices[1].position, before.vertices[2].position) << where << " band " << k;
+            }
+            if (solid.sweep == 360) {
+                EXPECT_EQ(last.vertices[2].position, first.vertices[1].position) << where << ": a full turn closes exactly";
+                EXPECT_EQ(last.vertices[3].position, first.vertices[0].position) << where << ": a full turn closes exactly";
+            } else {
+                EXPECT_NE(last.vertices[3].position, first.vertices[0].position) << where << ": only 360 degrees close";
+            }
+        }
+        // The first profile point starts on the +y axis exactly.
+        const Vec3 start = drawn[0].vertices[1].position;
+        EXPECT_EQ(start[0], 0) << solid.line;
+        EXPECT_GE(start[1], 0) << solid.line;
+    }
+}
+
+TEST_F(RoundSolids, FlatBandsCarryOneFacetNormalAndSmoothOnesShareEdgeNormals)
+{
+    LoadWithCanvas();
+    for (const Sweep &solid : Sweeps) {
+        if (solid.torus)
+            continue; // the torus's shading table is below
+        recording_gl::Reset();
+        ASSERT_EQ(Run(solid.line), "") << solid.line;
+        bool flat = std::string(solid.line).find("flat") != std::string::npos;
+        std::vector<Primitive> drawn = Primitives();
+        for (size_t i = 0; i < drawn.size(); i++) {
+            const Primitive &band = drawn[i];
+            const auto &v = band.vertices;
+            std::string where = std::string(solid.line) + ", band " + std::to_string(i);
+            if (flat) {
+                // Each row's edge normal comes first, then one facet normal per band.
+                EXPECT_EQ(band.normalsBefore, i % solid.segments == 0 ? 2 : 1) << where;
+                EXPECT_EQ(band.normalsInside, 0) << where;
+                EXPECT_NEAR(Dot(v[0].normal, Minus(v[1].position, v[0].position)), 0, 1e-6) << where;
+                EXPECT_NEAR(Dot(v[0].normal, Minus(v[3].position, v[0].position)), 0, 1e-6) << where;
+                continue;
+            }
+            // One normal per profile edge: shared by the corners on that edge,
+            // and by the band before on the same edge.
+            EXPECT_EQ(band.normalsInside, 1) << where;
+            EXPECT_EQ(v[0].normal, v[1].normal) << where;
+            EXPECT_EQ(v[2].normal, v[3].normal) << where;
+            if (i % solid.segments > 0)
+                EXPECT_EQ(v[0].normal, drawn[i - 1].vertices[3].normal) << where;
+            else
+                EXPECT_EQ(band.normalsBefore, 1) << where << ": the edge normal at the row's start";
+            if (solid.radius == 1) {
+                Vec3 radial = Unit({v[2].position[0], v[2].position[1], 0});
+                ExpectNear(v[2].normal, radial, 1e-6, where + ": a straight side's normal is radial");
             }
         }
     }
@@ -204,7 +290,7 @@ TEST_F(RoundSolids, ConeApexGetsTheSlantNormalOrTheFallbackFacet)
     }
 }
 
-TEST_F(RoundSolids, PartTurnsDoNotClose)
+TEST_F(RoundSolids, PartTurnsStopShortOfTheirEndAngle)
 {
     LoadWithCanvas();
     EXPECT_EQ(Run("cylinder 1 1 180 8 x"), "");
@@ -213,17 +299,16 @@ TEST_F(RoundSolids, PartTurnsDoNotClose)
     for (const Primitive &band : drawn)
         for (const DrawnVertex &v : band.vertices)
             EXPECT_GE(v.position[0], 0);
-    float step = StepOf(180, 8);
-    EXPECT_EQ(drawn[7].vertices[3].position, At(1, 0, 8, step));
-    EXPECT_GT(drawn[7].vertices[3].position[0], 0) << "180 degrees falls short of the -y axis";
-    EXPECT_NEAR(drawn[7].vertices[3].position[1], -1, 1e-9);
-
-    for (const char *line : {"cylinder 1 1 359.9 8 x", "cylinder 1 1 720 8 x", "torus 2 0 360 2 x 359.9 8 x"}) {
+    const Vec3 end = drawn[7].vertices[3].position;
+    EXPECT_GT(end[0], 0) << "180 degrees in single precision falls short of the -y axis";
+    EXPECT_LT(end[0], 1e-5);
+    EXPECT_NEAR(end[1], -1, 1e-9);
+    for (const char *line : {"cylinder 1 1 720 8 x", "cylinder 1 1 -360 8 x"}) {
         recording_gl::Reset();
         EXPECT_EQ(Run(line), "") << line;
         drawn = Primitives();
-        ASSERT_EQ(drawn.size() % 8, 0u) << line;
-        EXPECT_NE(drawn[7].vertices[3].position[0], 0) << line << ": only exactly 360 degrees close";
+        ASSERT_EQ(drawn.size(), 8u) << line;
+        EXPECT_NE(drawn[7].vertices[3].position, drawn[0].vertices[0].position) << line << ": only exactly 360 degrees close";
     }
 }
 

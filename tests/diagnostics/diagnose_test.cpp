@@ -2,6 +2,7 @@
 // tokens and files.
 #include "app/script/command_forms.h"
 #include "app/script/hints.h"
+#include "tests/shared/text_files.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +16,6 @@ namespace fs = std::filesystem;
 using namespace tesselin;
 
 std::vector<Token> Line(const std::string &text) { return TokenizeLine(text).value_or(std::vector<Token>{}); }
-
-bool Contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
 TEST(NearestKeyword, SlipsOfTheKeyboardFindTheKeyword)
 {

@@ -66,7 +66,8 @@ TEST(Completion, KeywordCandidates)
     EXPECT_TRUE(KeywordsStartingWith("zz").empty());
     EXPECT_EQ(WindowCommandsStartingWith(".save"), (std::vector<std::string>{".save", ".save-right", ".save-pair"}));
     EXPECT_EQ(WindowCommandsStartingWith(".q"), (std::vector<std::string>{".quit"}));
-    EXPECT_EQ(WindowCommandsStartingWith(".e"), (std::vector<std::string>{".exit"}));
+    EXPECT_EQ(WindowCommandsStartingWith(".ex"), (std::vector<std::string>{".export", ".exit"}));
+    EXPECT_EQ(WindowCommandsStartingWith(".exi"), (std::vector<std::string>{".exit"}));
 }
 
 // Running, completing and .help read one list of window commands: every

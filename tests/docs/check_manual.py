@@ -86,6 +86,13 @@ def main():
     page = page.replace("</body>", probe + "</body>")
 
     with tempfile.TemporaryDirectory() as scratch:
+        # The browser keeps crash reports and settings under the home: the
+        # scratch folder's, not that of whoever runs the check.
+        home = os.path.join(scratch, "home")
+        for name, folder in (("HOME", home), ("XDG_CONFIG_HOME", os.path.join(home, ".config")),
+                             ("XDG_CACHE_HOME", os.path.join(home, ".cache"))):
+            os.makedirs(folder, exist_ok=True)
+            os.environ[name] = folder
         probed = os.path.join(scratch, "manual.htm")
         with open(probed, "w", encoding="utf-8") as f:
             f.write(page)

@@ -6,6 +6,7 @@
 #include "app/process/interrupt.h"
 #include "app/process/output_file.h"
 #include "tests/render/child_process.h"
+#include "tests/shared/text_files.h"
 
 #include <gif_lib.h>
 #include <webp/demux.h>
@@ -23,16 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using render::Child;
 using render::ChildResult;
-
-bool Contains(const std::string &text, const std::string &fragment) { return text.find(fragment) != std::string::npos; }
-
-std::string ReadFile(const std::string &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-void WriteFile(const std::string &path, const std::string &text) { std::ofstream(path, std::ios::binary) << text; }
 
 std::string Capture(const std::string &command)
 {

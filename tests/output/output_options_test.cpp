@@ -4,6 +4,7 @@
 #include "app/picture/anaglyph.h"
 #include "app/picture/layout.h"
 #include "tests/render/render_harness.h"
+#include "tests/shared/text_files.h"
 
 #include <gif_lib.h>
 
@@ -20,14 +21,7 @@ using tesselin::Image;
 
 std::string Scratch(const std::string &name) { return render::ScratchDirectory() + "/" + name; }
 
-std::string WriteScript(const std::string &name, const std::string &text)
-{
-    std::string path = Scratch(name);
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-}
-
-bool Contains(const std::string &text, const std::string &fragment) { return text.find(fragment) != std::string::npos; }
+std::string WriteScript(const std::string &name, const std::string &text) { return WriteFile(Scratch(name), text); }
 
 // A flat-coloured hexagon on white: without multisampling only those two
 // colours, with it a rim of blends.
@@ -256,8 +250,7 @@ TEST(LayoutOption, StereoJpegAndMissingPairs)
     std::string mpo = Scratch("pair.Mpo");
     auto result = RunTesselin({"run", script, "--pair", mpo});
     EXPECT_EQ(result.status, 0) << result.err;
-    std::ifstream in(mpo, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes = ReadFile(mpo);
     // Two JPEG images, one after the other, the first with an MPF segment.
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xD8");
     EXPECT_NE(bytes.find(std::string("MPF\0MM", 6)), std::string::npos);

@@ -1,7 +1,6 @@
 // The host's camera turned round the origin: --orbit and --distance, and
 // Session::SetCamera between frames.
 #include "tests/render/render_harness.h"
-#include "app/script/script.h"
 
 #include <gtest/gtest.h>
 
@@ -144,10 +143,7 @@ TEST(OrbitCamera, SetCameraTurnsLaterFramesOnly)
 {
     render::RenderSession session;
     std::string script = BallScript(-2, 0, 0);
-    auto runAll = [&session, &script] {
-        for (std::string_view line : tesselin::ScriptLines(script))
-            session.Command(line);
-    };
+    auto runAll = [&session, &script] { session.Lines(script); };
     runAll();
     session.Session().SetCamera(Orbit(180, 0));
     runAll();

@@ -2,6 +2,7 @@
 // where it must be, text that reads the right way round and has depth,
 // graduation ticks and labels in their places, and the data examples.
 #include "tests/render/render_harness.h"
+#include "tests/shared/text_files.h"
 
 #include <gtest/gtest.h>
 
@@ -115,12 +116,10 @@ render::RenderResult RenderExample(const std::string &name)
 {
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(TESSELIN_SOURCE_DIR);
-    std::ifstream file(std::string("examples/") + name, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
+    std::string text = ReadFile("examples/" + name);
     render::RenderOptions options;
     options.name = name;
-    render::RenderResult run = render::RenderScript(text.str(), options);
+    render::RenderResult run = render::RenderScript(text, options);
     std::filesystem::current_path(before);
     EXPECT_EQ(run.status, 0) << run.AllMessages();
     EXPECT_TRUE(run.messages.empty()) << run.AllMessages();

@@ -4,7 +4,8 @@
 #include "app/plugin_host/module.h"
 #include "app/files/png.h"
 #include "app/camera/projection.h"
-#include "app/script/script.h"
+#include "app/process/line_reader.h"
+#include "app/script/tokenizer.h"
 #include "tests/render/render_harness.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,15 @@ namespace {
 using tesselin::Image;
 using tesselin::Projection;
 using Tokens = std::vector<std::string>;
+
+// The token texts of a line, none for a line that is skipped.
+std::optional<Tokens> SplitCommandLine(std::string_view line)
+{
+    auto tokens = tesselin::TokenizeLine(line);
+    if (!tokens)
+        return std::nullopt;
+    return tesselin::TokenTexts(*tokens);
+}
 
 TEST(ModulePath, BesideTheProgramElseInTheInstalledLibraryFolder)
 {
@@ -50,38 +60,45 @@ TEST(ModulePath, BesideTheProgramElseInTheInstalledLibraryFolder)
 
 TEST(CommandLine, SplitsAtSpacesAndTabs)
 {
-    EXPECT_EQ(tesselin::SplitCommandLine("canvas 640\t480   persp"), (Tokens{"canvas", "640", "480", "persp"}));
-    EXPECT_EQ(tesselin::SplitCommandLine("  \tclear 1 0 0  \r\n"), (Tokens{"clear", "1", "0", "0"}));
-    EXPECT_EQ(tesselin::SplitCommandLine("finish"), (Tokens{"finish"}));
+    EXPECT_EQ(SplitCommandLine("canvas 640\t480   persp"), (Tokens{"canvas", "640", "480", "persp"}));
+    EXPECT_EQ(SplitCommandLine("  \tclear 1 0 0  \r\n"), (Tokens{"clear", "1", "0", "0"}));
+    EXPECT_EQ(SplitCommandLine("finish"), (Tokens{"finish"}));
 }
 
 TEST(CommandLine, DoubleQuotesKeepSpacesAndAreRemoved)
 {
-    EXPECT_EQ(tesselin::SplitCommandLine("picture \"my photo.png\" 0 0 1 1 l"),
+    EXPECT_EQ(SplitCommandLine("picture \"my photo.png\" 0 0 1 1 l"),
               (Tokens{"picture", "my photo.png", "0", "0", "1", "1", "l"}));
-    EXPECT_EQ(tesselin::SplitCommandLine("text \"\" a"), (Tokens{"text", "", "a"}));
-    EXPECT_EQ(tesselin::SplitCommandLine("a\"b c\"d e"), (Tokens{"ab cd", "e"}));
+    EXPECT_EQ(SplitCommandLine("text \"\" a"), (Tokens{"text", "", "a"}));
+    EXPECT_EQ(SplitCommandLine("a\"b c\"d e"), (Tokens{"ab cd", "e"}));
     // An unclosed quote runs to the end of the line.
-    EXPECT_EQ(tesselin::SplitCommandLine("stop \"bye now  "), (Tokens{"stop", "bye now  "}));
+    EXPECT_EQ(SplitCommandLine("stop \"bye now  "), (Tokens{"stop", "bye now  "}));
 }
 
 TEST(CommandLine, BlankAndCommentLinesAreSkipped)
 {
     for (const char *line : {"", "   ", "\t", "\r", "# note", "   # indented note", "#"})
-        EXPECT_FALSE(tesselin::SplitCommandLine(line)) << '"' << line << '"';
+        EXPECT_FALSE(SplitCommandLine(line)) << '"' << line << '"';
     // A # later in the line is an ordinary character.
-    EXPECT_EQ(tesselin::SplitCommandLine("stop #1"), (Tokens{"stop", "#1"}));
+    EXPECT_EQ(SplitCommandLine("stop #1"), (Tokens{"stop", "#1"}));
 }
 
 TEST(CommandLine, ScriptLinesEndAtLfOrCrLf)
 {
-    auto lines = tesselin::ScriptLines("a\r\nb\n\nc");
+    auto split = [](std::string_view text) {
+        std::vector<std::string> lines;
+        tesselin::TextLines source(text);
+        while (auto line = source.Next())
+            lines.emplace_back(*line);
+        return lines;
+    };
+    auto lines = split("a\r\nb\n\nc");
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], "a");
     EXPECT_EQ(lines[1], "b");
     EXPECT_EQ(lines[2], "");
     EXPECT_EQ(lines[3], "c");
-    EXPECT_EQ(tesselin::ScriptLines("x\n").size(), 1u);
+    EXPECT_EQ(split("x\n").size(), 1u);
 }
 
 // Screen x of a point through eye's projection and the shared view.

@@ -1,6 +1,7 @@
 // The tesselin program from the outside: its command line, exit status,
 // messages, images and command window.
 #include "tests/render/render_harness.h"
+#include "tests/shared/text_files.h"
 
 #include <gtest/gtest.h>
 
@@ -13,14 +14,7 @@ using render::RunTesselin;
 
 std::string WriteScript(const std::string &name, const std::string &text)
 {
-    std::string path = render::ScratchDirectory() + "/" + name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-}
-
-bool Contains(const std::string &text, const std::string &fragment)
-{
-    return text.find(fragment) != std::string::npos;
+    return WriteFile(render::ScratchDirectory() + "/" + name, text);
 }
 
 TEST(Program, HelpExplainsTheCommandsAndExitsZero)

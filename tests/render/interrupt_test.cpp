@@ -5,6 +5,7 @@
 
 #include "app/process/interrupt.h"
 #include "app/process/output_file.h"
+#include "tests/shared/text_files.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -20,8 +21,6 @@ using render::Child;
 using render::ChildResult;
 using render::WaitUntil;
 using namespace std::chrono_literals;
-
-bool Contains(const std::string &text, const std::string &fragment) { return text.find(fragment) != std::string::npos; }
 
 // Takes many seconds to model and draw: longer than any test waits.
 constexpr const char *LongCommand = "torus 2 0 360 3000 x 360 3000 x\n";
@@ -94,17 +93,24 @@ TEST(Interrupt, ImageBeingWrittenIsRemovedNotLeftHalfWritten)
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 130);
-    std::ifstream file(target, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), before);
+    EXPECT_EQ(ReadFile(target), before);
     EXPECT_EQ(DotFiles(directory), std::vector<std::string>());
 }
 
 TEST(Interrupt, PipedCommandWindowStopsItsScript)
 {
-    std::string directory = render::ScratchDirectory();
+    // Each child writes its output in a folder of its own, so that waiting
+    // for one child's message never reads what the one before it wrote.
+    int children = 0;
+    auto own = [&children] {
+        std::string folder = render::ScratchDirectory() + "/child-" + std::to_string(++children);
+        std::filesystem::remove_all(folder); // what a repeated run left
+        std::filesystem::create_directories(folder);
+        return folder;
+    };
     {
         // Waiting for input: the script stops there.
-        Child child({}, directory);
+        Child child({}, own());
         child.Write("canvas 40 30\nwrong\n");
         ASSERT_TRUE(WaitUntil([&] { return Contains(child.ErrorSoFar(), "stdin:2: Error!"); }));
         child.Signal(SIGINT);
@@ -115,7 +121,7 @@ TEST(Interrupt, PipedCommandWindowStopsItsScript)
     }
     {
         // During a command that ends on its own: nothing after it runs.
-        Child child({}, directory);
+        Child child({}, own());
         child.Write("canvas 200 150 persp 30 1 100 10\nwrong\ntorus 2 0 360 1500 x 360 1500 x\nnonsense\n");
         ASSERT_TRUE(WaitUntil([&] { return Contains(child.ErrorSoFar(), "stdin:2: Error!"); }));
         std::this_thread::sleep_for(200ms);
@@ -128,7 +134,7 @@ TEST(Interrupt, PipedCommandWindowStopsItsScript)
     }
     {
         // A second Ctrl-C during the same command ends the program at once.
-        Child child({}, directory);
+        Child child({}, own());
         child.Write(std::string("canvas 200 150 persp 30 1 100 10\nwrong\n") + LongCommand);
         ASSERT_TRUE(WaitUntil([&] { return Contains(child.ErrorSoFar(), "stdin:2: Error!"); }));
         std::this_thread::sleep_for(200ms);

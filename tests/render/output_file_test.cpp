@@ -2,6 +2,7 @@
 // read-only folders, size limits. Whatever was at the path before survives a
 // failed write, and special files are written in place, never removed.
 #include "tests/render/child_process.h"
+#include "tests/shared/text_files.h"
 
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -16,16 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 using render::Child;
 using render::ChildResult;
-
-bool Contains(const std::string &text, const std::string &fragment) { return text.find(fragment) != std::string::npos; }
-
-std::string ReadFile(const std::string &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-void WriteFile(const std::string &path, const std::string &text) { std::ofstream(path, std::ios::binary) << text; }
 
 // A folder every user may enter, for runs under another user.
 class OutputFiles : public ::testing::Test {

@@ -2,7 +2,6 @@
 // without running the script again: the same pixels as running it with that
 // camera from the start.
 #include "tests/render/render_harness.h"
-#include "app/script/script.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -26,8 +25,7 @@ tesselin::Camera Orbit(double azimuth, double elevation, std::optional<double> d
 
 void RunLines(RenderSession &session, std::string_view script)
 {
-    for (std::string_view line : tesselin::ScriptLines(script))
-        session.Command(line);
+    session.Lines(script);
 }
 
 const std::string Lit = "clear 0.1 0.1 0.2\nlight -1 1 1\nambient 0.3 0.3 0.3\n";

@@ -1,6 +1,6 @@
 #include "tests/render/render_harness.h"
 #include "app/files/png.h"
-#include "app/script/script.h"
+#include "app/process/line_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -166,12 +166,20 @@ RenderResult RenderSession::Finish()
 RenderResult RenderScript(std::string_view script, const RenderOptions &options)
 {
     RenderSession session(options);
-    for (std::string_view line : tesselin::ScriptLines(script)) {
-        session.Command(line);
+    tesselin::TextLines lines(script);
+    while (auto line = lines.Next()) {
+        session.Command(*line);
         if (session.Session().Stopped())
             break;
     }
     return session.Finish();
+}
+
+void RenderSession::Lines(std::string_view script)
+{
+    tesselin::TextLines lines(script);
+    while (auto line = lines.Next())
+        Command(*line);
 }
 
 std::string ModulePath() { return TESSELIN_MODULE_PATH; }
@@ -190,11 +198,40 @@ struct ScratchRoot {
     }
 };
 
+ScratchRoot &Root()
+{
+    static ScratchRoot root;
+    return root;
+}
+
+// The tests, the host code they run in process and every program they start
+// keep their home, state and configuration under the scratch folder, so no
+// test writes into the home of whoever runs them (the command window keeps
+// its history in the state folder). The cache (Mesa's compiled shaders) is
+// kept beside the program in the build, so that it outlives one test program
+// and a program does not start slower for compiling them again. Set before
+// any test starts.
+[[maybe_unused]] const bool HomeInScratch = [] {
+    const std::filesystem::path home = Root().path / "home";
+    const std::pair<const char *, std::filesystem::path> folders[] = {
+        {"HOME", home},
+        {"XDG_STATE_HOME", home / ".local/state"},
+        {"XDG_CONFIG_HOME", home / ".config"},
+        {"XDG_CACHE_HOME", std::filesystem::path(TESSELIN_PROGRAM_PATH).parent_path() / "Testing/cache"},
+        {"XDG_DATA_HOME", home / ".local/share"},
+    };
+    for (const auto &[name, folder] : folders) {
+        std::filesystem::create_directories(folder);
+        setenv(name, folder.c_str(), 1);
+    }
+    return true;
+}();
+
 } // namespace
 
 std::string ScratchDirectory()
 {
-    static ScratchRoot root;
+    ScratchRoot &root = Root();
     const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "harness";
     auto directory = root.path / name;

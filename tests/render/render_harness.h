@@ -94,6 +94,8 @@ public:
 
     // Runs one line; returns the messages it caused, joined by newlines.
     std::string Command(std::string_view line);
+    // Runs each line of script in turn, to its end.
+    void Lines(std::string_view script);
     tesselin::Session &Session() { return *session_; }
     // Ends input and gathers the result; the module is unloaded.
     RenderResult Finish();

@@ -4,7 +4,7 @@
 #include "tests/render/child_process.h"
 
 #include "app/process/line_reader.h"
-#include "app/script/script.h"
+#include "tests/shared/text_files.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +19,6 @@ namespace fs = std::filesystem;
 using render::Child;
 using render::ChildResult;
 using render::WaitUntil;
-
-bool Contains(const std::string &text, const std::string &fragment) { return text.find(fragment) != std::string::npos; }
 
 std::vector<std::string> Collect(tesselin::LineSource &source)
 {
@@ -57,13 +55,15 @@ TEST(ScriptLines, ReaderAndTextAgreeWithTheWholeTextSplitAtLineEnds)
     std::string longLine(200000, 'y'); // spans several read blocks
     std::mt19937 random(7);
     std::string mixed;
+    std::vector<std::string> mixedLines;
     for (int i = 0; i < 3000; i++) {
-        mixed += std::string(random() % 90, char('a' + random() % 26));
+        mixedLines.emplace_back(random() % 90, char('a' + random() % 26));
+        mixed += mixedLines.back();
         mixed += random() % 3 ? "\n" : "\r\n";
     }
     struct Case {
         std::string text;
-        std::vector<std::string> lines; // empty: as ScriptLines splits it
+        std::vector<std::string> lines;
     } cases[] = {
         {"", {}},
         {"\n", {""}},
@@ -72,13 +72,10 @@ TEST(ScriptLines, ReaderAndTextAgreeWithTheWholeTextSplitAtLineEnds)
         {"no end", {"no end"}},
         {"a\rb\r\n", {"a\rb"}},
         {"one\n" + longLine + "\r\nlast", {"one", longLine, "last"}},
-        {mixed, {}},
+        {mixed, mixedLines},
     };
     for (const Case &c : cases) {
-        std::vector<std::string> expected = c.lines;
-        if (expected.empty())
-            for (auto line : tesselin::ScriptLines(c.text))
-                expected.emplace_back(line);
+        const std::vector<std::string> &expected = c.lines;
         tesselin::TextLines text(c.text);
         EXPECT_EQ(Collect(text), expected) << c.text.substr(0, 40);
         for (std::size_t piece : {std::size_t(1), std::size_t(7), std::size_t(65536), c.text.size() + 1})

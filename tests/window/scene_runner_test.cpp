@@ -3,6 +3,7 @@
 // turn gives what a run with that camera gives.
 #include "app/view/script_runner.h"
 #include "tests/render/render_harness.h"
+#include "tests/shared/text_files.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +19,7 @@ struct Collected final : tesselin::MessageSink {
 
 std::string WriteScript(const std::string &name, const std::string &text)
 {
-    std::string path = render::ScratchDirectory() + "/" + name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
+    return WriteFile(render::ScratchDirectory() + "/" + name, text);
 }
 
 const char *Mono = "canvas 160 120 persp 30 1 100 12\nclear 1 1 1\nlight 0 0 1\ndiffuse 1 0 0\n"

@@ -3,6 +3,7 @@
 // Every test here needs a display and fails without one.
 #include "tests/render/render_harness.h"
 #include "tests/window/program_run.h"
+#include "tests/shared/text_files.h"
 
 #include <sys/stat.h>
 
@@ -27,9 +28,7 @@ std::string Scratch(const std::string &name) { return render::ScratchDirectory()
 
 std::string WriteScript(const std::string &name, const std::string &text)
 {
-    std::string path = Scratch(name);
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
+    return WriteFile(Scratch(name), text);
 }
 
 // Runs tesselin view to its end; the exit status, -1 if it had to be stopped.

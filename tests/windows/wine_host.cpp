@@ -20,7 +20,7 @@
 // The reference host's headers come before windows.h, which defines near and
 // far as macros.
 #include "app/camera/projection.h"
-#include "app/script/script.h"
+#include "app/script/tokenizer.h"
 
 #include <windows.h>
 
@@ -603,14 +603,17 @@ int Run(int argc, char **argv)
         std::printf("loaded: %s\n", name ? name : "(no name)");
         PrintMessages(host, "load");
         int lineNumber = 0;
-        for (std::string_view line : tesselin::ScriptLines(script)) {
+        std::istringstream lines(script);
+        // The tokenizer drops a CR left by a CR LF line end.
+        for (std::string line; std::getline(lines, line);) {
             lineNumber++;
-            auto tokens = tesselin::SplitCommandLine(line);
+            auto tokens = tesselin::TokenizeLine(line);
             if (!tokens || tokens->empty())
                 continue;
+            std::vector<std::string> texts = tesselin::TokenTexts(*tokens);
             std::vector<char *> pointers;
-            for (auto &token : *tokens)
-                pointers.push_back(token.data());
+            for (auto &text : texts)
+                pointers.push_back(text.data());
             const char *result = module.command(int(pointers.size()), pointers.data());
             host.CheckDrawingSettings();
             std::string where = std::string(argv[2]) + ":" + std::to_string(lineNumber);
