@@ -1,4 +1,5 @@
 #include "app/cli.h"
+#include "app/image_file.h"
 #include "app/command_forms.h"
 #include "app/line_editing.h"
 #include "app/script_check.h"
@@ -50,6 +51,7 @@ Usage:
                                              opens beside it; --no-window keeps
                                              it headless)
   tesselin --help                            show this text
+  tesselin --version                         say which tesselin this is
 
 A script is a text file with one command per line, for example:
 
@@ -354,8 +356,8 @@ int CommandWindow(Session &session)
         history.emplace(HistoryFileFromEnvironment());
         if (!history->Problem().empty())
             std::fprintf(stderr, "Warning: %s\n", history->Problem().c_str());
-        std::fprintf(stderr, "%s command window (%s). Type .help for help, .quit to leave.\n",
-                     session.DisplayName().c_str(), session.Device().Renderer().c_str());
+        std::fprintf(stderr, "%s command window (tesselin %s, %s). Type .help for help, .quit to leave.\n",
+                     session.DisplayName().c_str(), TESSELIN_VERSION, session.Device().Renderer().c_str());
     }
     LineReader piped(STDIN_FILENO);
     // While a pipe is quiet, the idle hook the line editor has at the
@@ -455,6 +457,16 @@ int Check(const std::string &script)
     return CheckScript(script == "-" ? "stdin" : script, text, std::filesystem::current_path(status), std::cout);
 }
 
+// An output named for a format tesselin does not write, refused before
+// anything runs so that nothing is written under a misleading name.
+std::optional<std::string> UnwritableOutput(const Outputs &outputs)
+{
+    for (const std::string *path : {&outputs.window, &outputs.right, &outputs.sideBySide})
+        if (auto refused = UnwritableImageName(*path))
+            return refused;
+    return UnwritableImageName(outputs.pair, ".mpo");
+}
+
 } // namespace
 
 int RunCommandLine(int argc, char **argv)
@@ -481,6 +493,10 @@ int RunCommandLine(int argc, char **argv)
     }
     if (arguments->check)
         return Check(arguments->script);
+    if (auto refused = UnwritableOutput(arguments->outputs)) {
+        std::fprintf(stderr, "tesselin: %s\n", refused->c_str());
+        return 2;
+    }
     bool defaultOutput = arguments->run && arguments->outputs.window.empty() && arguments->outputs.right.empty() &&
                          arguments->outputs.sideBySide.empty() && arguments->outputs.pair.empty() &&
                          arguments->framesPrefix.empty() && arguments->animation.empty();
