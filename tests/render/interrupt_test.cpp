@@ -231,6 +231,9 @@ TEST(Interrupt, KeyboardCtrlCDropsTheLineOrStopsAfterTheCommandAndKeepsTheSessio
     if (!terminal.Started())
         GTEST_SKIP() << "no terminal devices here";
     ASSERT_TRUE(terminal.WaitFor("tesselin> "));
+    // The greeting names the version that tesselin --version prints.
+    EXPECT_TRUE(Contains(terminal.Screen(), std::string("command window (tesselin ") + TESSELIN_VERSION + ", "))
+        << terminal.Screen();
     // A half-typed line is dropped: only the next one reaches the plug-in.
     terminal.Type("canvas 4");
     ASSERT_TRUE(terminal.WaitFor("canvas 4"));
