@@ -60,10 +60,11 @@ TEST(Interrupt, RunEndsPromptlyWithoutWritingMore)
         // or in the middle of it.
         child.Write(LongCommand);
         child.Write("finish\n");
-        auto sent = std::chrono::steady_clock::now();
+        // Promptly, not after the long command: the finish after it would
+        // have written the second frame. (A clock would measure the machine's
+        // load too.)
         child.Signal(c.signal);
-        ChildResult result = child.Wait(10s);
-        EXPECT_LT(std::chrono::steady_clock::now() - sent, 2s);
+        ChildResult result = child.Wait(60s);
         EXPECT_TRUE(result.exited) << "signal " << result.signal;
         EXPECT_EQ(result.status, c.status);
         EXPECT_TRUE(Contains(result.err, c.message)) << result.err;
@@ -112,7 +113,7 @@ TEST(Interrupt, PipedCommandWindowStopsItsScript)
         child.Write("canvas 40 30\nwrong\n");
         ASSERT_TRUE(WaitUntil([&] { return Contains(child.ErrorSoFar(), "stdin:2: Error!"); }));
         child.Signal(SIGINT);
-        ChildResult result = child.Wait(10s);
+        ChildResult result = child.Wait(60s);
         EXPECT_EQ(result.status, 130) << result.err;
         EXPECT_TRUE(Contains(result.err, "tesselin: interrupted; the commands after stdin:2 were not run"))
             << result.err;
@@ -135,14 +136,15 @@ TEST(Interrupt, PipedCommandWindowStopsItsScript)
         child.Write(std::string("canvas 200 150 persp 30 1 100 10\nwrong\n") + LongCommand);
         ASSERT_TRUE(WaitUntil([&] { return Contains(child.ErrorSoFar(), StillRunning); }, 60s)) << child.ErrorSoFar();
         child.Signal(SIGINT);
-        ASSERT_TRUE(WaitUntil([&] { return Contains(child.ErrorSoFar(), "Interrupted:"); }, 5s));
-        auto sent = std::chrono::steady_clock::now();
+        ASSERT_TRUE(WaitUntil([&] { return Contains(child.ErrorSoFar(), "Interrupted:"); }, 60s));
         child.Signal(SIGINT);
-        ChildResult result = child.Wait(10s);
-        EXPECT_LT(std::chrono::steady_clock::now() - sent, 2s);
+        ChildResult result = child.Wait(60s);
         EXPECT_TRUE(result.exited) << "signal " << result.signal;
         EXPECT_EQ(result.status, 130);
-        EXPECT_TRUE(Contains(result.err, "tesselin: interrupted")) << result.err;
+        // At once, from inside the command: the words of the signal's own
+        // ending, not those of a command that ended and stopped the script.
+        EXPECT_TRUE(Contains(result.err, "tesselin: interrupted; the run stops")) << result.err;
+        EXPECT_FALSE(Contains(result.err, "were not run")) << result.err;
     }
 }
 
