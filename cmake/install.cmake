@@ -10,7 +10,7 @@ install(DIRECTORY examples/ DESTINATION share/tesselin/examples
         PATTERN "*.py" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 set(CPACK_PACKAGE_NAME tesselin)
-set(CPACK_PACKAGE_VERSION 0.1.0)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Script-to-3D and anaglyph drawing, headless, to PNG")
 set(CPACK_PACKAGE_DESCRIPTION "Tesselin draws 3D models, pictures and red-cyan anaglyphs from command scripts. The tesselin program renders with Mesa's software OpenGL, needs no display, and writes PNG images.")
 set(CPACK_PACKAGE_CONTACT "Tesselin developers <tesselin@localhost>")

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing Tesselin needs on Debian 12, with apt-get.
-# Packages already present are left alone; nothing is installed when none is missing.
+# Packages already present are left alone; it says what it installed, or that
+# nothing was missing.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,9 @@ packages=(
   libimagequant-dev libwebp-dev
   libgtest-dev libgmock-dev
   nlohmann-json3-dev libjs-three
+  # The window tests: a virtual X display, input and screen reading. The
+  # manual's picture check: Python's imaging library.
+  xvfb xauth xdotool imagemagick python3-pil
 )
 
 exec "$(dirname "$0")/install-missing.sh" "${packages[@]}"

@@ -2,6 +2,7 @@
 #include "app/cli/options.h"
 #include "app/console/command_window.h"
 #include "app/console/prompt_window.h"
+#include "app/files/image_file.h"
 #include "app/process/interrupt.h"
 #include "app/process/line_reader.h"
 #include "app/script/check.h"
@@ -41,6 +42,7 @@ Usage:
                                              opens beside it; --no-window keeps
                                              it headless)
   tesselin --help                            show this text
+  tesselin --version                         say which tesselin this is
 
 A script is a text file with one command per line, for example:
 
@@ -228,9 +230,23 @@ int WithSession(const SessionOptions &options, StderrSink &sink, const std::func
     }
 }
 
+// An output named for a format tesselin does not write, refused before
+// anything runs so that nothing is written under a misleading name.
+std::optional<std::string> UnwritableOutput(const Outputs &outputs)
+{
+    for (const std::string *path : {&outputs.window, &outputs.right, &outputs.sideBySide})
+        if (auto refused = UnwritableImageName(*path))
+            return refused;
+    return UnwritableImageName(outputs.pair, ".mpo");
+}
+
 // tesselin run.
 int Run(Arguments arguments)
 {
+    if (auto refused = UnwritableOutput(arguments.outputs)) {
+        std::fprintf(stderr, "tesselin: %s\n", refused->c_str());
+        return 2;
+    }
     bool defaultOutput = arguments.outputs.window.empty() && arguments.outputs.right.empty() &&
                          arguments.outputs.sideBySide.empty() && arguments.outputs.pair.empty() &&
                          arguments.framesPrefix.empty() && arguments.animation.empty() &&

@@ -114,8 +114,8 @@ void OpenKeyboard(Keyboard &keyboard, Session &session)
     keyboard.history.emplace(HistoryFileFromEnvironment());
     if (!keyboard.history->Problem().empty())
         std::fprintf(stderr, "Warning: %s\n", keyboard.history->Problem().c_str());
-    std::fprintf(stderr, "%s command window (%s). Type .help for help, .quit to leave.\n",
-                 session.DisplayName().c_str(), session.Device().Renderer().c_str());
+    std::fprintf(stderr, "%s command window (tesselin %s, %s). Type .help for help, .quit to leave.\n",
+                 session.DisplayName().c_str(), TESSELIN_VERSION, session.Device().Renderer().c_str());
 }
 
 enum class After { Next, Leave, Interrupted };

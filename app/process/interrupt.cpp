@@ -2,6 +2,7 @@
 #include "app/process/output_file.h"
 
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -30,6 +31,37 @@ void Say(const char *text)
         : signal == SIGTERM ? "\ntesselin: terminated; the run stops and writes no more images\n"
                             : "\ntesselin: hung up; the run stops and writes no more images\n");
     _exit(128 + signal);
+}
+
+// The command window's note on a long command, from a timer that runs it on
+// a thread of its own (no signal, so no read anywhere is interrupted).
+timer_t LongCommandTimer{};
+bool TimerMade = false;
+
+void NoteLongCommand(union sigval)
+{
+    if (Running && !Pending)
+        Say("Note: this command is still running. Ctrl-C lets it end on its own and runs nothing after it; a "
+            "second Ctrl-C leaves tesselin at once.\n");
+}
+
+void MakeLongCommandTimer()
+{
+    if (TimerMade)
+        return;
+    struct sigevent event {};
+    event.sigev_notify = SIGEV_THREAD;
+    event.sigev_notify_function = NoteLongCommand;
+    TimerMade = timer_create(CLOCK_MONOTONIC, &event, &LongCommandTimer) == 0;
+}
+
+void ArmLongCommandTimer(int seconds)
+{
+    if (!TimerMade)
+        return;
+    struct itimerspec when {};
+    when.it_value.tv_sec = seconds;
+    timer_settime(LongCommandTimer, 0, &when, nullptr);
 }
 
 void OnSignal(int signal)
@@ -65,7 +97,11 @@ void Install(bool window)
 } // namespace
 
 void EndRunOnSignals() { Install(false); }
-void NoteInterrupts() { Install(true); }
+void NoteInterrupts()
+{
+    Install(true);
+    MakeLongCommandTimer();
+}
 
 void WritesFailInsteadOfEnding()
 {
@@ -82,7 +118,18 @@ bool TakeInterrupt()
     return was;
 }
 
-CommandRunning::CommandRunning() { Running = 1; }
-CommandRunning::~CommandRunning() { Running = 0; }
+CommandRunning::CommandRunning()
+{
+    Running = 1;
+    if (WindowMode)
+        ArmLongCommandTimer(LongCommandSeconds);
+}
+
+CommandRunning::~CommandRunning()
+{
+    Running = 0;
+    if (WindowMode)
+        ArmLongCommandTimer(0); // a zero time disarms it
+}
 
 } // namespace tesselin

@@ -35,7 +35,10 @@ bool InterruptPending();
 bool TakeInterrupt();
 
 // Marks a command as running: an interrupt then says that the command ends
-// on its own, and a second one ends the program.
+// on its own, and a second one ends the program. In the command window, a
+// command still running after LongCommandSeconds gets a note saying so and
+// what Ctrl-C will do, once.
+inline constexpr int LongCommandSeconds = 1;
 class CommandRunning {
 public:
     CommandRunning();

@@ -1,9 +1,27 @@
 #include "app/script/check.h"
 #include "app/script/command_forms.h"
+#include "app/camera/projection.h"
 
 #include <cstdlib>
 
 namespace tesselin {
+
+// The projection numbers of a 3D canvas, read as the plug-in reads them
+// (atof; any word but ortho is a perspective), against what the host's
+// camera refuses.
+bool ScriptChecker::ViewAccepted(const std::vector<Token> &tokens, int first, int number)
+{
+    auto value = [&](int i) { return std::atof(tokens[first + i].text.c_str()); };
+    Projection projection{tokens[first].text == "ortho", value(1), value(2), value(3), value(4)};
+    auto problem = ProjectionProblem(projection);
+    if (!problem)
+        return true;
+    findings_.push_back({number, {Severity::Error, tokens[first + 1].column,
+                                  "the 3D view cannot be set up: " + *problem +
+                                      "; the run refuses this canvas's view, and its 3D lines answer Modeling not begun"}});
+    gateReported_ = true;
+    return false;
+}
 
 bool ScriptChecker::FollowCanvases(const std::vector<Token> &tokens, int number)
 {
@@ -25,7 +43,7 @@ bool ScriptChecker::FollowCanvases(const std::vector<Token> &tokens, int number)
             }
         }
         canvas_ = true;
-        modeling_ = count == 8 || count == 11;
+        modeling_ = (count == 8 || count == 11) && ViewAccepted(tokens, count == 11 ? 4 : 3, number);
         pair_ = count == 4 || count == 11;
         return true;
     }

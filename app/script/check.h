@@ -32,6 +32,9 @@ private:
     // Follows the canvases the script makes; false when the line would meet
     // a closed gate (or make no canvas), so that it would not run.
     bool FollowCanvases(const std::vector<Token> &tokens, int number);
+    // Whether the host sets up the 3D view of a canvas line whose projection
+    // keyword is token first; reports the numbers it refuses.
+    bool ViewAccepted(const std::vector<Token> &tokens, int first, int number);
 
     std::filesystem::path directory_;
     std::vector<LineFinding> findings_;

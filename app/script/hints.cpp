@@ -55,6 +55,13 @@ std::string AtoiValue(const std::string &text)
     return std::to_string(value);
 }
 
+// Digits alone (with a sign), but beyond what atoi can hold.
+bool OutOfRangeWhole(const std::string &text)
+{
+    std::size_t start = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    return text.size() > start && text.find_first_not_of("0123456789", start) == std::string::npos;
+}
+
 bool WindowCommand(std::string_view word)
 {
     for (std::string_view known : {".save", ".save-right", ".save-pair", ".help", ".quit", ".exit"})
@@ -97,7 +104,9 @@ std::optional<Finding> ExamineToken(const CommandInfo &command, const TokenSpec 
     case TokenKind::Integer:
         if (!IsWholeNumber(text))
             return Finding{Severity::Warning, token.column,
-                           Quoted(text) + " is not a whole number; " + keyword + " reads it as " + AtoiValue(text)};
+                           Quoted(text) + (OutOfRangeWhole(text) ? " is out of range (-2147483648 to 2147483647)"
+                                                                 : " is not a whole number") +
+                               "; " + keyword + " reads it as " + AtoiValue(text)};
         break;
     case TokenKind::Word: {
         if (text == spec.special)

@@ -8,6 +8,7 @@
 #include "app/files/png.h"
 #include "app/script/tokenizer.h"
 #include "app/process/stopwatch.h"
+#include "app/files/image_file.h"
 
 #include <cctype>
 #include <cstdio>
@@ -51,11 +52,21 @@ std::string FreeCopyName(const std::string &near)
 bool WriteImage(const std::string &path, const std::function<Image()> &image, std::string &error)
 {
     try {
-        return WritePng(path, image(), error);
+        return WriteImageFile(path, image(), error);
     } catch (const std::bad_alloc &) {
         error = "cannot write " + path + ": out of memory";
         return false;
     }
+}
+
+// A picture line the plug-in answers silently draws nothing when its file is
+// not where the plug-in looks; what tesselin check would say about it.
+std::vector<Finding> PictureFileWarnings(const std::vector<Token> &tokens)
+{
+    if (tokens.empty() || tokens[0].text != "picture")
+        return {};
+    std::error_code status;
+    return ExamineFiles(tokens, std::filesystem::current_path(status));
 }
 
 } // namespace
@@ -155,6 +166,9 @@ void Session::RunLine(std::string_view line, const std::string &where)
         // The host's own help after the plug-in's answer, on a line of its own.
         if (auto help = HelpAfterAnswer(*tokens, result ? result : ""))
             sink_.Line(FormatFinding(where_, *help));
+        if (!result || !*result)
+            for (const Finding &finding : PictureFileWarnings(*tokens))
+                sink_.Line(FormatFinding(where_, finding));
         host_->AfterCommand();
     } catch (const std::bad_alloc &) {
         // What the line needed has been given back by now.
@@ -327,7 +341,7 @@ bool Session::WritePair(const std::string &path)
             std::swap(first, second);
         StereoLayout layout = options_.look.layout.value_or(StereoLayout::Parallel);
         ok = extension == ".mpo" ? WriteMpo(path, first, second, error)
-                                 : WritePng(path, ArrangePair(first, second, layout), error);
+                                 : WriteImageFile(path, ArrangePair(first, second, layout), error);
     } catch (const std::bad_alloc &) {
         error = "cannot write " + path + ": out of memory";
         ok = false;

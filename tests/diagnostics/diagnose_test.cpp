@@ -72,6 +72,11 @@ TEST(HelpAfterAnswer, NamesTheWordTheCountAndTheGate)
         {"diffuse red 0 0", "", Severity::Warning, 9, {"\"red\" is not a number; diffuse reads it as 0"}},
         {"move 1,5 0 0", "", Severity::Warning, 6, {"\"1,5\" is not a number; move reads it as 1"}},
         {"shine 12.7 1 1 1", "", Severity::Warning, 7, {"not a whole number; shine reads it as 12"}},
+        // Digits beyond atoi's range are a whole number, just too large.
+        {"shine 2147483648 1 1 1", "", Severity::Warning, 7,
+         {"\"2147483648\" is out of range (-2147483648 to 2147483647); shine reads it as an undefined"}},
+        {"shine -99999999999 1 1 1", "", Severity::Warning, 7, {"is out of range"}},
+        {"shine 12a 1 1 1", "", Severity::Warning, 7, {"\"12a\" is not a whole number"}},
         {"color x y 1", "", Severity::Warning, 7, {"\"x\" is not a number", "(and 1 more on this line)"}},
         {"sphere 20 20 Flat", "", Severity::Warning, 14, {"capitals count", "reads it as smooth"}},
         {"erase White", "", Severity::Warning, 7, {"reads it as black"}},

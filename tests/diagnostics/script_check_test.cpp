@@ -104,4 +104,38 @@ TEST(ScriptCheck, AGateIsReportedOnceUntilTheNextCanvas)
     EXPECT_TRUE(StartsWith(report.lines[1], "s.tsl:5:1: Error! \"cube\""));
 }
 
+TEST(ScriptCheck, ProjectionNumbersTheRunRefuses)
+{
+    // Each refused view is an error at its first number, and the 3D lines
+    // after it meet the modelling gate, which is not reported again.
+    const Case cases[] = {
+        {"canvas 64 48 persp 0 1 100 10\ncube\n", {"s.tsl:1:20: Error! the 3D view cannot be set up: the field of view"}},
+        {"canvas 64 48 persp 180 1 100 10\n", {"s.tsl:1:20: Error! the 3D view cannot be set up: the field of view"}},
+        {"canvas 64 48 persp 30 0 100 10\n", {"s.tsl:1:20: Error! the 3D view cannot be set up: the near clipping"}},
+        {"canvas 64 48 persp 30 5 5 10\n", {"s.tsl:1:20: Error! the 3D view cannot be set up: the far clipping"}},
+        {"canvas 64 48 ortho 0 1 100 10\n", {"s.tsl:1:20: Error! the 3D view cannot be set up: the orthographic"}},
+        {"canvas 64 48 ortho 2 7 7 10\n", {"s.tsl:1:20: Error! the 3D view cannot be set up: the near and far"}},
+        {"canvas 64 48 persp 30 1 inf 10\n", {"s.tsl:1:20: Error! the 3D view cannot be set up: a projection number"}},
+        // A word the plug-in reads as 0, and the stereo form's numbers.
+        {"canvas 64 48 persp wide 1 100 10\n",
+         {"s.tsl:1:20: Warning: \"wide\" is not a number", "s.tsl:1:20: Error! the 3D view cannot be set up"}},
+        {"canvas 64 48 0 persp 30 1 0.5 10 0.5 0\n", {"s.tsl:1:22: Error! the 3D view cannot be set up: the far"}},
+        // What the camera takes: any word but ortho is a perspective, and an
+        // orthographic view may clip behind the camera.
+        {"canvas 64 48 Ortho 30 1 100 10\ncube\n", {"s.tsl:1:14: Warning: \"Ortho\" is not \"ortho\""}},
+        {"canvas 64 48 ortho 2 -5 100 10\ncube\n", {}},
+        {"canvas 64 48 persp 179.9 0.01 1e6 10\ncube\n", {}},
+        // A refused view, then a good one: modelling begins again.
+        {"canvas 64 48 persp 0 1 100 10\ncanvas 64 48 persp 30 1 100 10\ncube\n",
+         {"s.tsl:1:20: Error! the 3D view"}},
+    };
+    for (const Case &c : cases) {
+        Report report = Check(c.script);
+        ASSERT_EQ(report.lines.size(), c.starts.size() + 1) << c.script << "\n" << ::testing::PrintToString(report.lines);
+        for (std::size_t i = 0; i < c.starts.size(); i++)
+            EXPECT_TRUE(StartsWith(report.lines[i], c.starts[i])) << report.lines[i] << "\n  expected " << c.starts[i];
+        EXPECT_EQ(report.status, c.starts.empty() ? 0 : 1) << c.script;
+    }
+}
+
 } // namespace

@@ -10,7 +10,7 @@ from pathlib import Path
 
 FLOORS = {
     "process": 0, "names": 0,
-    "picture": 1, "camera": 1, "script": 1,
+    "picture": 1, "camera": 1, "script": 2,
     "files": 2, "gl": 2,
     "plugin_host": 3, "export": 3,
     "session": 4,

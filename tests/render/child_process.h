@@ -45,6 +45,10 @@ public:
             return;
         std::vector<std::string> argv = {ProgramPath()};
         argv.insert(argv.end(), args.begin(), args.end());
+        // What an earlier child in the same folder wrote must not be read as
+        // this one's words before it has opened its own files.
+        unlink(outPath_.c_str());
+        unlink(errPath_.c_str());
         pid_ = fork();
         if (pid_ == 0) {
             dup2(input[0], 0);

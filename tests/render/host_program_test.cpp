@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -183,6 +184,109 @@ TEST(Program, NoOpenGLIsAStartUpFault)
     unsetenv("EGL_PLATFORM");
     EXPECT_EQ(result.status, 2) << result.err;
     EXPECT_TRUE(Contains(result.err, "tesselin: no OpenGL")) << result.err;
+}
+
+} // namespace
+
+namespace {
+
+std::string FileStart(const std::string &path, std::size_t bytes)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::string start(bytes, '\0');
+    file.read(start.data(), std::streamsize(bytes));
+    return start.substr(0, std::size_t(file.gcount()));
+}
+
+TEST(Program, OutputsAreWrittenInTheFormatTheirNameSays)
+{
+    const std::string png("\x89PNG\r\n\x1a\n", 8), jpeg("\xff\xd8\xff", 3);
+    std::string script = WriteScript("formats.tsl", "canvas 40 30 0\n");
+    struct Case {
+        const char *option, *name;
+        const std::string *magic; // none: refused before the run, exit 2
+        const char *says;
+    } cases[] = {
+        {"-o", "a.png", &png, ""},
+        {"-o", "b.PNG", &png, ""},
+        {"-o", "c.jpg", &jpeg, ""},
+        {"-o", "d.JPEG", &jpeg, ""},
+        {"--right", "e.jpeg", &jpeg, ""},
+        {"--side-by-side", "f.jpg", &jpeg, ""},
+        {"-o", "g.bmp", nullptr, "\".bmp\" is no image format tesselin writes; name it .png, .jpg or .jpeg"},
+        {"-o", "h.png.gif", nullptr, "\".gif\" is no image format"},
+        {"-o", "noextension", nullptr, "the name has no extension"},
+        {"--right", "i.tiff", nullptr, "\".tiff\" is no image format"},
+        {"--pair", "j.webp", nullptr, "name it .png, .jpg, .jpeg or .mpo"},
+    };
+    for (const Case &c : cases) {
+        std::string out = render::ScratchDirectory() + "/" + c.name;
+        std::filesystem::remove(out);
+        auto result = RunTesselin({"run", script, c.option, out});
+        if (c.magic) {
+            EXPECT_EQ(result.status, 0) << c.name << ": " << result.err;
+            EXPECT_EQ(FileStart(out, c.magic->size()), *c.magic) << c.name;
+        } else {
+            EXPECT_EQ(result.status, 2) << c.name;
+            EXPECT_TRUE(Contains(result.err, "tesselin: cannot write " + out + ": ")) << result.err;
+            EXPECT_TRUE(Contains(result.err, c.says)) << result.err;
+            EXPECT_FALSE(std::filesystem::exists(out)) << c.name;
+        }
+    }
+}
+
+TEST(Program, JpegOutputHoldsThePicture)
+{
+    std::string script = WriteScript("red.tsl", "canvas 32 24 persp 30 1 100 10\nclear 1 0 0\nfinish\n");
+    std::string jpg = render::ScratchDirectory() + "/red.jpg", png = render::ScratchDirectory() + "/red.png";
+    ASSERT_EQ(RunTesselin({"run", script, "-o", jpg}).status, 0);
+    // Read back through the program's own picture command and saved as PNG.
+    std::string back = WriteScript("back.tsl", "canvas 32 24\npicture l 0 0 1 abs " + jpg + "\n");
+    auto result = RunTesselin({"run", back, "-o", png});
+    ASSERT_EQ(result.status, 0) << result.err;
+    auto image = render::LoadPng(png);
+    ASSERT_TRUE(image);
+    EXPECT_GT(render::CountNear(*image, render::Rgb(255, 0, 0), 12), 32 * 24 * 9 / 10);
+}
+
+TEST(Program, PictureFilesThePluginCannotFindAreWarnedAbout)
+{
+    std::string directory = render::ScratchDirectory();
+    struct Case {
+        std::string line;
+        std::vector<std::string> says; // empty: nothing after the line
+    } cases[] = {
+        {"picture l 0 0 1 rel missing.png", {":2:21: Warning: picture file \"missing.png\" not found"}},
+        {"picture l 0 0 1 rel " + directory + "/here.png",
+         {":2:17: Warning: picture takes \"" + directory + "/here.png\" from the current directory", "not abs"}},
+        {"picture l 0 0 1 abs " + directory + "/here.png", {}},
+        {"picture l 0 0 1 abs " + directory + "/gone.png", {":2:21: Warning: picture file", "gone.png"}},
+    };
+    std::string picture = WriteScript("makes.tsl", "canvas 8 8\n");
+    ASSERT_EQ(RunTesselin({"run", picture, "-o", directory + "/here.png"}).status, 0);
+    for (const Case &c : cases) {
+        std::string script = WriteScript("pictures.tsl", "canvas 40 30\n" + c.line + "\n");
+        auto result = RunTesselin({"run", script, "-o", directory + "/pictures.png"});
+        // A warning leaves the exit status alone.
+        EXPECT_EQ(result.status, 0) << c.line << "\n" << result.err;
+        for (const std::string &part : c.says)
+            EXPECT_TRUE(Contains(result.err, part)) << c.line << "\n  said: " << result.err << "\n  missing: " << part;
+        if (c.says.empty()) {
+            EXPECT_EQ(result.err, "") << c.line;
+        }
+    }
+}
+
+TEST(Program, VersionIsTheProjectsOne)
+{
+    auto result = RunTesselin({"--version"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, std::string("tesselin ") + TESSELIN_VERSION + "\n");
+    // The manual names the same version.
+    std::ifstream manual(std::string(TESSELIN_SOURCE_DIR) + "/manual.htm");
+    std::stringstream text;
+    text << manual.rdbuf();
+    EXPECT_TRUE(Contains(text.str(), std::string("tesselin ") + TESSELIN_VERSION + "</")) << "manual.htm";
 }
 
 } // namespace
