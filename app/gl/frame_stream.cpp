@@ -118,6 +118,7 @@ void FrameStream::BeginFrames(const EyeView &view, const Camera &camera, bool tw
         right_.reset();
         if (!keeping_) {
             stream_.Clear(0);
+            grouped_.Clear();
             fed_ = 0;
         }
     }
@@ -137,6 +138,17 @@ void FrameStream::Play(GlTarget &target, int eye, std::size_t from, std::size_t 
     Player = {&gl_, &target, &views_, &camera_, eye};
     target.MakeCurrent();
     stream_.Replay(from, to);
+}
+
+void FrameStream::PlayFrame(GlTarget &target, int eye)
+{
+    Player = {&gl_, &target, &views_, &camera_, eye};
+    target.MakeCurrent();
+    // The first redraw of a frame groups it; the next ones draw the groups.
+    if (grouped_.Made() && grouped_.To() == finished_)
+        grouped_.Play(stream_);
+    else
+        grouped_.PlayAndGroup(stream_, 0, finished_);
 }
 
 void FrameStream::Feed()
@@ -167,6 +179,7 @@ void FrameStream::Lose() noexcept
     keeping_ = false;
     finished_ = 0;
     stream_.Clear(0);
+    grouped_.Clear();
     fed_ = 0;
     if (!begun_)
         mirrored_ = false;
@@ -184,6 +197,7 @@ void FrameStream::DropKept()
         // a right eye that may never come.
         mirrored_ = mirrored_ && begun_;
         stream_.Clear(0);
+        grouped_.Clear();
         fed_ = 0;
     }
 }
@@ -224,9 +238,9 @@ bool FrameStream::Redraw(const Camera &camera, std::unique_ptr<GlTarget> left, s
     camera_ = camera;
     std::size_t end = stream_.Words();
     try {
-        Play(*left, -1, 0, finished_);
+        PlayFrame(*left, -1);
         if (twoEyes)
-            Play(*right, 1, 0, finished_);
+            PlayFrame(*right, 1);
         read(*left, twoEyes ? right.get() : nullptr);
         // The calls after the frame too, so the new contexts carry on where
         // the old ones were.
@@ -256,6 +270,7 @@ void FrameStream::StreamFull() noexcept
             Note();
             mirrored_ = false;
             stream_.Clear(0);
+            grouped_.Clear();
             fed_ = 0;
         }
     } catch (...) {
