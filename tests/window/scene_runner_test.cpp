@@ -187,7 +187,8 @@ namespace {
 
 // Every example turned and redrawn from its kept frame (the first redraw
 // groups the frame into vertex arrays, the next ones draw the groups) gives
-// the very pixels tesselin run --orbit gives.
+// the very pixels tesselin run --orbit gives. (room.tsl is left out: its
+// copies would land beside it in the source folder.)
 TEST(SceneRunner, GroupedRedrawsOfEveryExampleEqualARunFromThatCamera)
 {
     struct Case {
@@ -198,7 +199,7 @@ TEST(SceneRunner, GroupedRedrawsOfEveryExampleEqualARunFromThatCamera)
     const Case cases[] = {
         {"demo.tsl", "35,20", 35, 20},          {"lit_scene.tsl", "-50,10", -50, 10},
         {"stereo_ring.tsl", "25,40", 25, 40},   {"wireframe.tsl", "90,-30", 90, -30},
-        {"point_cloud.tsl", "10,5", 10, 5},     {"room.tsl", "-20,15", -20, 15},
+        {"point_cloud.tsl", "10,5", 10, 5},
         {"torus_knot_anaglyph.tsl", "60,0", 60, 0}, {"turntable.tsl", "15,30", 15, 30},
     };
     // The examples name their data files from the source folder.
@@ -221,8 +222,9 @@ TEST(SceneRunner, GroupedRedrawsOfEveryExampleEqualARunFromThatCamera)
             auto turned = runner.Turn(camera);
             ASSERT_TRUE(turned.pictures) << c.example << ": " << turned.problem;
             EXPECT_TRUE(turned.redrawn) << c.example << " ran again instead of being redrawn";
-            if (camera.azimuth == c.azimuth)
+            if (camera.azimuth == c.azimuth) {
                 EXPECT_EQ(turned.pictures->window.pixels, written->pixels) << c.example << " from " << camera.azimuth;
+            }
         }
     }
     std::filesystem::current_path(before);
