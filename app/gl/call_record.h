@@ -31,6 +31,8 @@ public:
     // grew past keep bytes.
     void Clear(std::size_t keep = std::numeric_limits<std::size_t>::max());
     bool Empty() const { return size_ == 0; }
+    // The recorded words, for reading the calls without making them.
+    const Word *Data() const { return words_.get(); }
     std::size_t Words() const { return size_; }
     std::size_t Bytes() const { return size_ * sizeof(Word); }
     // Reserve fails rather than hold more than bytes of storage.

@@ -123,6 +123,7 @@ void FrameStream::BeginFrames(const EyeView &view, const Camera &camera, bool tw
         right_.reset();
         if (!keeping_) {
             stream_.Clear(0);
+            grouped_.Clear();
             fed_ = 0;
         }
     }
@@ -142,6 +143,17 @@ void FrameStream::Play(GlTarget &target, int eye, std::size_t from, std::size_t 
     Player = {&gl_, &target, &views_, &camera_, eye};
     target.MakeCurrent();
     stream_.Replay(from, to);
+}
+
+void FrameStream::PlayFrame(GlTarget &target, int eye)
+{
+    Player = {&gl_, &target, &views_, &camera_, eye};
+    target.MakeCurrent();
+    // The first redraw of a frame groups it; the next ones draw the groups.
+    if (grouped_.Made() && grouped_.To() == finished_)
+        grouped_.Play(stream_);
+    else
+        grouped_.PlayAndGroup(stream_, 0, finished_);
 }
 
 void FrameStream::Feed()
@@ -172,6 +184,7 @@ void FrameStream::Lose() noexcept
     keeping_ = false;
     finished_ = 0;
     stream_.Clear(0);
+    grouped_.Clear();
     fed_ = 0;
     if (!begun_)
         mirrored_ = false;
@@ -189,6 +202,7 @@ void FrameStream::DropKept()
         // a right eye that may never come.
         mirrored_ = mirrored_ && begun_;
         stream_.Clear(0);
+        grouped_.Clear();
         fed_ = 0;
     }
 }
@@ -229,9 +243,9 @@ bool FrameStream::Redraw(const Camera &camera, std::unique_ptr<GlTarget> left, s
     camera_ = camera;
     std::size_t end = stream_.Words();
     try {
-        Play(*left, -1, 0, finished_);
+        PlayFrame(*left, -1);
         if (twoEyes)
-            Play(*right, 1, 0, finished_);
+            PlayFrame(*right, 1);
         read(*left, twoEyes ? right.get() : nullptr);
         // The calls after the frame too, so the new contexts carry on where
         // the old ones were.
@@ -295,6 +309,7 @@ void FrameStream::StreamFull() noexcept
             Note();
             mirrored_ = false;
             stream_.Clear(0);
+            grouped_.Clear();
             fed_ = 0;
         }
     } catch (...) {

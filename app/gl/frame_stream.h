@@ -15,6 +15,7 @@
 #define TESSELIN_APP_GL_FRAME_STREAM_H
 
 #include "app/camera/camera.h"
+#include "app/gl/call_groups.h"
 #include "app/gl/call_record.h"
 #include "app/gl/boundary.h"
 #include "app/gl/device.h"
@@ -130,6 +131,8 @@ private:
     bool MarkView(std::size_t index);
     // Plays the record from word from to word to into target as eye.
     void Play(GlTarget &target, int eye, std::size_t from, std::size_t to);
+    // Plays the last finished frame, grouped into vertex arrays, into target as eye.
+    void PlayFrame(GlTarget &target, int eye);
     void DropKept();
     // Points the boundary at the record when it records, else at nothing.
     void Point();
@@ -146,6 +149,7 @@ private:
     StreamLimits limits_;
     std::unique_ptr<GlTarget> left_, right_;
     gl::CommandStream stream_;
+    gl::GroupedCalls grouped_;   // the last finished frame as vertex arrays, once redrawn
     std::vector<EyeView> views_; // every view set up, in the order of the marks
     Camera camera_;              // the camera of the views in the record
     std::size_t fed_ = 0;        // words of the record the right eye has had

@@ -1,5 +1,8 @@
 #include "app/view/script_runner.h"
 #include "app/plugin_host/module.h"
+#include "app/process/line_reader.h"
+
+#include <algorithm>
 
 #include <filesystem>
 #include <fstream>
@@ -34,6 +37,30 @@ std::optional<std::string> ReadFile(const std::string &path)
     text << file.rdbuf();
     return text.str();
 }
+
+// The lines of a script in memory, saying where the run is as each one starts.
+class CountedLines final : public LineSource {
+public:
+    CountedLines(std::string_view text, const std::function<void(int, int)> &onLine)
+        : lines_(text), onLine_(onLine),
+          count_(int(std::count(text.begin(), text.end(), '\n') + (!text.empty() && text.back() != '\n')))
+    {
+    }
+    std::optional<std::string_view> Next() override
+    {
+        auto line = lines_.Next();
+        if (line && onLine_) {
+            number_++;
+            onLine_(number_, std::max(count_, number_));
+        }
+        return line;
+    }
+
+private:
+    TextLines lines_;
+    const std::function<void(int, int)> &onLine_;
+    int count_, number_ = 0;
+};
 
 } // namespace
 
@@ -74,7 +101,8 @@ SceneOutcome SceneRunner::Run(const Camera &camera)
         sink_->Line("tesselin: " + error);
         return outcome;
     }
-    session_->RunScript(*text, script_);
+    CountedLines lines(*text, onLine_);
+    session_->RunScript(lines, script_);
     if (session_->HadError()) {
         outcome.problem = sink_->firstError.empty() ? "the script failed" : sink_->firstError;
         return outcome;

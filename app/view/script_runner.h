@@ -8,6 +8,7 @@
 #include "app/session/session.h"
 #include "app/view/view_mode.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,6 +44,9 @@ public:
     bool Export(const std::string &path);
     // Where the last good run put its camera; 0 before a 3D view.
     double ScriptDistance() const { return scriptDistance_; }
+    // Called as each line of a run starts: its number (from 1) and how many
+    // lines the script has.
+    void OnLine(std::function<void(int line, int lines)> onLine) { onLine_ = std::move(onLine); }
 
 private:
     class Sink;
@@ -55,6 +59,7 @@ private:
     std::unique_ptr<Session> session_;
     bool lastRunGood_ = false;
     double scriptDistance_ = 0;
+    std::function<void(int, int)> onLine_;
 };
 
 } // namespace tesselin

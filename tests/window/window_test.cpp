@@ -13,7 +13,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -350,6 +352,195 @@ TEST(Window, DraggingInTheCommandWindowsCanvasTurnsTheLastFrame)
     Image before = Load(Scratch("before.png")), after = Load(Scratch("after.png"));
     EXPECT_GT(Differing(before, after, 8), 500) << "the drag turned nothing";
     EXPECT_EQ(Differing(after, Written(script, {"--orbit", "-20,7.5", "-o", out}, out)), 0);
+}
+
+// A script of many slow lines (each a torus of 90 000 facets) over red:
+// a run long enough to act on while it goes.
+std::string SlowScript(const std::string &name, int tori = 400)
+{
+    std::string text = "canvas 160 120 persp 30 1 100 12\nclear 1 0 0\nlight 0 0 1\ndiffuse 1 1 1\n";
+    for (int i = 0; i < tori; i++)
+        text += "torus 2 0 360 300 x 360 300 x\n";
+    return WriteScript(name, text + "finish\n");
+}
+
+// Waits until the window's title contains fragment; the last title seen.
+std::string TitleWith(const window_test::Started &started, const std::string &fragment, double seconds = 60)
+{
+    std::string title;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        title = Title(started);
+        if (title.find(fragment) != std::string::npos)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return title;
+}
+
+// Types keys into the program's window (the pointer in it gives it the keyboard).
+void Keys(const window_test::Started &started, const std::string &keys)
+{
+    Xdotool("mousemove --window " + WindowOf(started) + " 5 5 key " + keys);
+}
+
+// "running: line N of M" read from a title: N and M, or none.
+std::optional<std::pair<int, int>> Progress(const std::string &title)
+{
+    int line = 0, lines = 0;
+    auto at = title.find("running: line ");
+    if (at == std::string::npos || std::sscanf(title.c_str() + at, "running: line %d of %d", &line, &lines) != 2)
+        return std::nullopt;
+    return std::pair(line, lines);
+}
+
+int Count(const std::string &text, const std::string &fragment)
+{
+    int count = 0;
+    for (auto at = text.find(fragment); at != std::string::npos; at = text.find(fragment, at + 1))
+        count++;
+    return count;
+}
+
+TEST(Window, TheTitleShowsProgressAndQuitEndsALongRunAtOnce)
+{
+    std::string script = SlowScript("long.tsl");
+    auto started = window_test::Start({"view", script});
+    std::string title = TitleWith(started, "running: line ");
+    auto first = Progress(title);
+    ASSERT_TRUE(first) << title;
+    EXPECT_EQ(first->second, 405) << title;
+    EXPECT_GE(first->first, 1) << title;
+    // The count goes on while the window waits.
+    auto later = Progress(TitleWith(started, "running: line "));
+    for (int attempt = 0; attempt < 500 && later && later->first <= first->first; attempt++)
+        later = Progress(TitleWith(started, "running: line "));
+    ASSERT_TRUE(later);
+    EXPECT_GT(later->first, first->first);
+    EXPECT_LT(later->first, 405) << "the run was meant to be long";
+    std::string window = WindowOf(started);
+    Xdotool("mousemove --window " + window + " 5 5");
+    auto pressed = std::chrono::steady_clock::now();
+    Xdotool("key q");
+    EXPECT_EQ(window_test::Wait(started, 30), 1) << "the run never finished";
+    EXPECT_LT(std::chrono::steady_clock::now() - pressed, std::chrono::milliseconds(500));
+}
+
+TEST(Window, EscStopsARunKeepsTheLastPictureAndSaysWhere)
+{
+    std::string script = WriteScript("stopped.tsl", "canvas 160 120 persp 30 1 100 10\nclear 0 1 0\nfinish\n");
+    auto started = window_test::Start({"view", script});
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Watching", 60)) << window_test::ReadText(started.errPath);
+    std::string slow = window_test::ReadText(SlowScript("slow-version.tsl"));
+    window_test::SaveByRename(script, slow);
+    ASSERT_TRUE(Progress(TitleWith(started, "running: line ")));
+    Keys(started, "Escape");
+    std::string title = TitleWith(started, "stopped at line ");
+    int line = 0, lines = 0;
+    auto at = title.find("stopped at line ");
+    ASSERT_NE(at, std::string::npos) << title;
+    ASSERT_EQ(std::sscanf(title.c_str() + at, "stopped at line %d of %d", &line, &lines), 2) << title;
+    EXPECT_EQ(lines, 405);
+    EXPECT_LT(line, 405);
+    EXPECT_TRUE(window_test::WaitForMessage(started, "the run stopped at line", 10));
+    // The window still answers, and shows the green picture of the run before.
+    Keys(started, "p");
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Saved stopped-view-1.png", 60))
+        << window_test::ReadText(started.errPath);
+    EXPECT_EQ(render::CountNear(Load(Scratch("stopped-view-1.png")), render::Rgb(0, 255, 0), 2), 160 * 120);
+    Keys(started, "q");
+    EXPECT_EQ(window_test::Wait(started, 30), 1) << "the last run did not finish";
+}
+
+TEST(Window, ASaveDuringALongRunShowsTheNewVersionAndNeverTheOld)
+{
+    std::string script = SlowScript("replaced.tsl");
+    auto started = window_test::Start({"view", script}, {}, {}, {"TESSELIN_VIEW_TRACE=1"});
+    ASSERT_TRUE(Progress(TitleWith(started, "running: line ")));
+    std::string quick = "canvas 160 120 persp 30 1 100 12\nclear 0 0 1\nlight 0 0 1\ndiffuse 1 1 0\n"
+                        "sphere 12 16 smooth\nfinish\n";
+    window_test::SaveByRename(script, quick);
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Ran the script", 60)) << window_test::ReadText(started.errPath);
+    Keys(started, "p");
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Saved replaced-view-1.png", 60));
+    Keys(started, "q");
+    EXPECT_EQ(window_test::Wait(started, 30), 0);
+    // Only the new version ever finished, and the window showed it.
+    EXPECT_EQ(Count(window_test::ReadText(started.errPath), "Ran the script"), 1)
+        << window_test::ReadText(started.errPath);
+    std::string out = Scratch("replaced-run.png");
+    Image shown = Load(Scratch("replaced-view-1.png"));
+    EXPECT_EQ(Differing(shown, Written(script, {"-o", out}, out)), 0);
+    EXPECT_EQ(render::CountNear(shown, render::Rgb(255, 0, 0), 2), 0);
+}
+
+TEST(Window, AModuleThatCrashesLeavesTheWindowUpWithTheMessage)
+{
+    std::string good = "canvas 160 120 persp 30 1 100 10\nclear 0 1 0\nfinish\n";
+    std::string script = WriteScript("crashing.tsl", good);
+    auto started = window_test::Start({"view", script, "--module", CRASHING_MODULE});
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Watching", 60)) << window_test::ReadText(started.errPath);
+    window_test::SaveByRename(script, "canvas 160 120 persp 30 1 100 10\nclear 1 0 0\ncrash 11\nfinish\n");
+    std::string message = "the run ended with signal 11 at line 3 of 4";
+    ASSERT_TRUE(window_test::WaitForMessage(started, message, 60)) << window_test::ReadText(started.errPath);
+    EXPECT_NE(TitleWith(started, message).find(message), std::string::npos);
+    Keys(started, "p");
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Saved crashing-view-1.png", 60));
+    EXPECT_EQ(render::CountNear(Load(Scratch("crashing-view-1.png")), render::Rgb(0, 255, 0), 2), 160 * 120)
+        << "the last good picture stays";
+    // Mended, the script runs again in a new process.
+    window_test::SaveByRename(script, "canvas 160 120 persp 30 1 100 10\nclear 0 0 1\nfinish\n");
+    EXPECT_NE(TitleWith(started, "crashing.tsl - Tesselin (window)").find("Tesselin (window)"), std::string::npos);
+    Keys(started, "q");
+    EXPECT_EQ(window_test::Wait(started, 30), 0) << window_test::ReadText(started.errPath);
+}
+
+TEST(Window, ZeroTurnsTheCameraBackToWhereItStarted)
+{
+    std::string script = WriteScript("reset.tsl", "canvas 300 200 persp 30 1 100 12\nclear 1 1 1\nlight 0 0 1\n"
+                                                  "diffuse 1 0 0\npush\nmove -2 0 0\nsphere 12 16 smooth\npop\n"
+                                                  "diffuse 0 1 0\ncube\nfinish\n");
+    auto started = window_test::Start({"view", script, "--orbit", "30,10"});
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Watching", 60)) << window_test::ReadText(started.errPath);
+    Xdotool("mousemove --window " + WindowOf(started) + " 150 100 sleep 0.3 mousedown 1");
+    for (int step = 0; step < 5; step++)
+        Xdotool("mousemove_relative -- 8 3 sleep 0.05");
+    Xdotool("mouseup 1 sleep 0.3 click 4");
+    EXPECT_NE(TitleWith(started, "--distance").find("--distance"), std::string::npos) << "the wheel did nothing";
+    Keys(started, "p 0 p");
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Saved reset-view-2.png", 60));
+    Keys(started, "q");
+    EXPECT_EQ(window_test::Wait(started, 30), 0);
+    std::string err = window_test::ReadText(started.errPath);
+    EXPECT_NE(err.find("Saved reset-view-2.png (the camera: --orbit 30,10)"), std::string::npos) << err;
+    std::string out = Scratch("reset-run.png");
+    Image written = Written(script, {"--orbit", "30,10", "-o", out}, out);
+    EXPECT_EQ(Differing(Load(Scratch("reset-view-2.png")), written), 0);
+    EXPECT_GT(Differing(Load(Scratch("reset-view-1.png")), written, 8), 500) << "the drag turned nothing";
+}
+
+TEST(Window, ABurstOfDragsOnAHeavySceneGivesAtMostTwoRedraws)
+{
+    std::string script = WriteScript("heavy.tsl", "canvas 300 200 persp 30 1 100 10\nclear 0.1 0.1 0.15\n"
+                                                  "light -1 1 1\ndiffuse 0.8 0.5 0.3\nrotate 50 1 0 0\n"
+                                                  "torus 2 0 360 500 x 360 1000 x\nfinish\n");
+    auto started = window_test::Start({"view", script}, {}, {}, {"TESSELIN_VIEW_TRACE=1"});
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Watching", 60)) << window_test::ReadText(started.errPath);
+    std::string drags;
+    for (int step = 0; step < 30; step++)
+        drags += " mousemove_relative -- 2 1";
+    Xdotool("mousemove --window " + WindowOf(started) + " 150 100 sleep 0.3 mousedown 1" + drags + " mouseup 1");
+    Keys(started, "p");
+    ASSERT_TRUE(window_test::WaitForMessage(started, "Saved heavy-view-1.png", 60));
+    Keys(started, "q");
+    EXPECT_EQ(window_test::Wait(started, 30), 0);
+    std::string err = window_test::ReadText(started.errPath);
+    int redraws = Count(err, "Redrawn for the camera");
+    EXPECT_GE(redraws, 1) << err;
+    EXPECT_LE(redraws, 2) << err;
+    EXPECT_EQ(Count(err, "Ran the script"), 1) << "a turn ran the script again: " << err;
+    // The last redraw is for the camera after all 30 moves: 60 pixels right, 30 down.
+    EXPECT_NE(err.find("Saved heavy-view-1.png (the camera: --orbit -30,15)"), std::string::npos) << err;
 }
 
 TEST(Window, NoWindowKeepsTheCommandWindowHeadless)
