@@ -299,9 +299,7 @@ bool Session::WriteSideBySide(const std::string &path)
         return false;
     std::string error;
     Stopwatch watch(times_.png);
-    bool swap = options_.look.swapEyes;
-    if (!WriteImage(path, [&] { return swap ? SideBySide(right->Snapshot(), *left) : SideBySide(*left, right->Snapshot()); },
-                    error)) {
+    if (!WriteImage(path, [&] { return SideBySidePicture(*left, right->Snapshot(), options_.look); }, error)) {
         Fail(error);
         return false;
     }
@@ -322,11 +320,14 @@ bool Session::WritePair(const std::string &path)
     bool ok;
     try {
         Image first = *left, second = right->Snapshot();
-        if (options_.look.swapEyes)
-            std::swap(first, second);
-        StereoLayout layout = options_.look.layout.value_or(StereoLayout::Parallel);
-        ok = extension == ".mpo" ? WriteMpo(path, first, second, error)
-                                 : WritePng(path, ArrangePair(first, second, layout), error);
+        StereoLook look = options_.look;
+        look.layout = look.layout.value_or(StereoLayout::Parallel);
+        if (extension == ".mpo") {
+            OrderEyes(first, second, look);
+            ok = WriteMpo(path, first, second, error);
+        } else {
+            ok = WritePng(path, StereoPicture(std::move(first), std::move(second), look, true, std::nullopt), error);
+        }
     } catch (const std::bad_alloc &) {
         error = "cannot write " + path + ": out of memory";
         ok = false;
@@ -410,9 +411,9 @@ void Session::CopyRequested(const Image &image)
         Report(Severity::Warning, "the canvas window could not be copied: " + error);
 }
 
-void Session::AnaglyphMade(COLORREF left, COLORREF right)
+void Session::AnaglyphMade(const ScriptColours &colours)
 {
-    scriptAnaglyph_ = ScriptColours{left, right};
+    scriptAnaglyph_ = colours;
     // A stereo frame shown as the script's anaglyph goes into the animation so.
     if (pendingFrame_ && pendingStereo_ && !options_.look.layout && options_.look.anaglyph == AnaglyphMethod::Script) {
         const Canvas *rightCanvas = host_->RightCanvas();

@@ -141,7 +141,7 @@ private:
     void HostMessage(Severity severity, const std::string &text) override { Report(severity, text); }
     void FrameFinished(const Canvas &left, const Canvas *right) override;
     void CopyRequested(const Image &image) override;
-    void AnaglyphMade(COLORREF left, COLORREF right) override;
+    void AnaglyphMade(const ScriptColours &colours) override;
     // Whether the options ask for the canvas window to be composed anew.
     bool ComposesWindow() const;
     std::optional<Image> StereoPairFor(const std::string &path, const Canvas *&right);

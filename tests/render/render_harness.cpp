@@ -1,5 +1,6 @@
 #include "tests/render/render_harness.h"
 #include "app/files/png.h"
+#include "app/picture/stereo_pair.h"
 #include "app/script/script.h"
 
 #include <gtest/gtest.h>
@@ -153,7 +154,7 @@ RenderResult RenderSession::Finish()
     if (const tesselin::Canvas *right = host.RightCanvas()) {
         result.right = right->Snapshot();
         if (auto left = host.LeftEye())
-            result.sideBySide = tesselin::SideBySide(*left, result.right);
+            result.sideBySide = tesselin::SideBySidePicture(*left, result.right, {});
     }
     result.status = session_->ExitStatus();
     session_.reset();
