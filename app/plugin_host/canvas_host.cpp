@@ -412,7 +412,7 @@ int CanvasHost::IsModeling()
 int CanvasHost::StopRun(const char *text, int, int)
 {
     stopRequested_ = true;
-    events_.HostMessage(Severity::Note, text && *text ? std::string("Stopped: ") + text : std::string("Stopped"));
+    events_.HostMessage(Severity::Report, text && *text ? std::string("Stopped: ") + text : std::string("Stopped"));
     return 0;
 }
 

@@ -59,12 +59,6 @@ bool WriteImage(const std::string &path, const std::function<Image()> &image, st
 
 } // namespace
 
-void StderrSink::Line(const std::string &text)
-{
-    std::fprintf(stderr, "%s\n", text.c_str());
-    std::fflush(stderr);
-}
-
 std::unique_ptr<Session> Session::Start(const SessionOptions &options, MessageSink &sink, std::string &error)
 {
     std::unique_ptr<Session> session(new Session(options, sink));
@@ -78,14 +72,14 @@ std::unique_ptr<Session> Session::Start(const SessionOptions &options, MessageSi
         return nullptr;
     }
     if (int samples = session->device_->SetSamples(options.samples); samples < options.samples)
-        sink.Line("Warning: OpenGL here offers at most " + std::to_string(samples) +
+        sink.Message(Severity::Warning, "OpenGL here offers at most " + std::to_string(samples) +
                   " samples per pixel; 3D canvases use " + std::to_string(samples));
     if (!options.animation.empty()) {
         session->animation_ = AnimationWriter::Open(options.animation, options.fps, error);
         if (!session->animation_)
             return nullptr;
         if (AnimationFormatOf(options.animation) == AnimationFormat::Gif && options.fps > 50)
-            sink.Line("Warning: GIF frames last whole hundredths of a second, and many viewers slow down "
+            sink.Message(Severity::Warning, "GIF frames last whole hundredths of a second, and many viewers slow down "
                       "frames shorter than 2; above 50 frames per second use .webp or .mp4");
     }
     Stopwatch watch(session->times_.module);
@@ -230,7 +224,7 @@ Image Session::WindowPicture(const std::string &shownIn)
     auto left = host_->LeftEye();
     if (right && left && right != window)
         return StereoPicture(*left, right->Snapshot(), options_.look, false, scriptAnaglyph_);
-    Say("Warning: the anaglyph options need a stereo pair; " + shownIn + " shows the canvas window as it is");
+    Report(Severity::Warning, "the anaglyph options need a stereo pair; " + shownIn + " shows the canvas window as it is");
     return window->Snapshot();
 }
 
@@ -398,7 +392,7 @@ void Session::CopyRequested(const Image &image)
         if (auto png = EncodePng(image, error)) {
             std::string tool = CopyPngToClipboard(*png);
             if (!tool.empty()) {
-                Report(Severity::Note, "Copied the canvas window to the clipboard (" + tool + ")");
+                Report(Severity::Report, "Copied the canvas window to the clipboard (" + tool + ")");
                 return;
             }
         }
@@ -406,7 +400,7 @@ void Session::CopyRequested(const Image &image)
     std::string path = FreeCopyName(options_.copyBeside);
     // An allocation failure here reaches the host's guard on the entry.
     if (WritePng(path, image, error))
-        Report(Severity::Note, "Copied the canvas window to " + path + " (no clipboard here)");
+        Report(Severity::Report, "Copied the canvas window to " + path + " (no clipboard here)");
     else
         Report(Severity::Warning, "the canvas window could not be copied: " + error);
 }
@@ -438,7 +432,7 @@ bool Session::FlushFrame()
     if (animation_->Frames() > 0 && (frame.width != animation_->Width() || frame.height != animation_->Height()) &&
         !warnedFrameSize_) {
         warnedFrameSize_ = true;
-        Say("Warning: animation frame " + std::to_string(animation_->Frames() + 1) + " is " +
+        Report(Severity::Warning, "animation frame " + std::to_string(animation_->Frames() + 1) + " is " +
             std::to_string(frame.width) + " x " + std::to_string(frame.height) + ", the animation " +
             std::to_string(animation_->Width()) + " x " + std::to_string(animation_->Height()) +
             "; such frames are cut or padded with white");

@@ -20,18 +20,6 @@
 
 namespace tesselin {
 
-// Where the messages for the person running the plug-in go, one line each.
-class MessageSink {
-public:
-    virtual ~MessageSink() = default;
-    virtual void Line(const std::string &text) = 0;
-};
-
-class StderrSink final : public MessageSink {
-public:
-    void Line(const std::string &text) override;
-};
-
 struct SessionOptions {
     std::string modulePath;
     // Every finished frame goes to PREFIX-0001.png (and PREFIX-0001-right.png
