@@ -11,6 +11,7 @@
 #include "app/picture/image.h"
 #include "app/plugin_host/module.h"
 #include "app/picture/stereo_pair.h"
+#include "app/session/outputs.h"
 
 #include <functional>
 #include <memory>
@@ -58,11 +59,6 @@ struct SessionTimes {
     double png = 0;      // encoding and writing images
 };
 
-// What a run writes when it ends; empty paths are not written.
-struct Outputs {
-    std::string window, right, sideBySide;
-    std::string pair; // both eyes in the chosen layout; a stereo JPEG when it ends in .mpo
-};
 
 class LineSource;
 
