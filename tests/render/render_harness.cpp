@@ -1,6 +1,7 @@
 #include "tests/render/render_harness.h"
 #include "app/files/png.h"
 #include "app/picture/stereo_pair.h"
+#include "tests/shared/spawn.h"
 #include "app/script/script.h"
 
 #include <gtest/gtest.h>
@@ -222,25 +223,9 @@ ProgramResult RunTesselin(const std::vector<std::string> &args, std::string_view
     std::ofstream(in, std::ios::binary) << input;
     std::vector<std::string> argv = {ProgramPath()};
     argv.insert(argv.end(), args.begin(), args.end());
-    pid_t child = fork();
-    if (child == 0) {
-        int fdIn = open(in.c_str(), O_RDONLY);
-        int fdOut = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int fdErr = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(fdIn, 0);
-        dup2(fdOut, 1);
-        dup2(fdErr, 2);
-        std::vector<char *> pointers;
-        for (auto &arg : argv)
-            pointers.push_back(arg.data());
-        pointers.push_back(nullptr);
-        execv(pointers[0], pointers.data());
-        _exit(127);
-    }
     ProgramResult result;
-    int status = 0;
-    if (child > 0 && waitpid(child, &status, 0) == child)
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (int status = tests::RunChild(argv, {in, out, err}); status >= 0)
+        result.status = status;
     result.out = ReadAll(out);
     result.err = ReadAll(err);
     return result;
