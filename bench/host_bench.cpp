@@ -16,6 +16,7 @@
 // 4. Redrawing the last frame from its record with the camera turned, as a
 //    window orbiting the scene does: the demo (mono and stereo) and a torus
 //    of 500 000 facets at 800 x 600, frames per second.
+#include "tests/shared/spawn.h"
 #include "app/files/png.h"
 #include "app/session/session.h"
 
@@ -59,19 +60,7 @@ double RunProgram(const std::vector<std::string> &args, std::string &err)
 {
     std::string errPath = "/tmp/host_bench_stderr.txt";
     auto start = Clock::now();
-    pid_t child = fork();
-    if (child == 0) {
-        FILE *f = std::freopen(errPath.c_str(), "w", stderr);
-        (void)f;
-        std::vector<char *> argv;
-        for (auto &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
+    tests::RunChild(args, {"", "", errPath});
     double seconds = Seconds(start);
     std::ifstream in(errPath);
     std::ostringstream text;

@@ -14,6 +14,7 @@
 //    and file size.
 // Times are processor time (all threads, Mesa's rendering threads and ffmpeg
 // included), which a shared, busy machine disturbs far less than wall time.
+#include "tests/shared/spawn.h"
 #include "app/picture/anaglyph.h"
 #include "app/files/animation.h"
 #include "app/files/mpo.h"
@@ -70,19 +71,7 @@ struct Quiet final : tesselin::MessageSink {
 double RunProgram(const std::vector<std::string> &args)
 {
     CpuMark start;
-    pid_t child = fork();
-    if (child == 0) {
-        if (!std::freopen("/dev/null", "w", stderr))
-            _exit(127);
-        std::vector<char *> argv;
-        for (const auto &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
+    tests::RunChild(args, {"", "", "/dev/null"});
     return Milliseconds(start);
 }
 

@@ -132,10 +132,10 @@ int RunScript(Session &session, LineReader &script, Arguments arguments, bool de
     if (defaultOutput && !session.Host().WindowCanvas()) {
         arguments.outputs.window.clear();
         defaultOutput = false;
-        sink.Line("Note: no canvas is left at the end, so no picture was written");
+        sink.Message(Severity::Note, "no canvas is left at the end, so no picture was written");
     }
     if (session.WriteOutputs(arguments.outputs) && defaultOutput)
-        sink.Line("Note: no -o given, so the canvas window was written to " + arguments.outputs.window);
+        sink.Message(Severity::Note, "no -o given, so the canvas window was written to " + arguments.outputs.window);
     if (arguments.timing)
         sink.Line(session.TimingReport());
     return session.ExitStatus();

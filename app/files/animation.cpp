@@ -1,5 +1,6 @@
 #include "app/files/animation.h"
 #include "app/process/interrupt.h"
+#include "app/process/child_process.h"
 #include "app/process/output_file.h"
 
 #include <gif_lib.h>
@@ -8,7 +9,7 @@
 #include <webp/mux.h>
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,8 +20,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-
-extern char **environ;
 
 namespace tesselin {
 
@@ -417,26 +416,17 @@ private:
                                          "-i", "pipe:0", "-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2:color=white",
                                          "-c:v", "libx264", "-preset", "fast", "-crf", "20", "-pix_fmt", "yuv420p",
                                          "-movflags", "+faststart", "-f", "mp4", "/dev/fd/3"};
-        std::vector<char *> argv;
-        for (std::string &arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
         // ffmpeg writes the temporary file through the descriptor, never by
         // a name: a run ended by a signal removes that name, and ffmpeg must
         // not create it again.
-        posix_spawn_file_actions_adddup2(&actions, output_.Descriptor(), 3);
-        int failed = posix_spawnp(&pid_, "ffmpeg", &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        auto child = StartChild(args, {{ends[0], STDIN_FILENO}, {output_.Descriptor(), 3}}, error);
         close(ends[0]);
-        if (failed) {
+        if (!child) {
             close(ends[1]);
             pid_ = -1;
-            error = "cannot start ffmpeg: " + std::string(std::strerror(failed));
             return false;
         }
+        pid_ = *child;
         pipe_ = ends[1];
         // A write to an ffmpeg that has given up must fail, not end this program.
         WritesFailInsteadOfEnding();
@@ -449,9 +439,7 @@ private:
         if (pipe_ >= 0)
             close(pipe_);
         pipe_ = -1;
-        int status = -1;
-        while (pid_ > 0 && waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
+        int status = WaitForChild(pid_);
         pid_ = -1;
         return status;
     }
@@ -486,24 +474,6 @@ int FrameDuration(int index, double fps, int unitsPerSecond)
 {
     auto at = [&](int frame) { return std::llround(frame * unitsPerSecond / fps); };
     return int(at(index + 1) - at(index));
-}
-
-bool ProgramOnPath(const std::string &name)
-{
-    const char *path = std::getenv("PATH");
-    std::string directories = path ? path : "/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= directories.size()) {
-        std::size_t end = directories.find(':', start);
-        if (end == std::string::npos)
-            end = directories.size();
-        std::string directory = directories.substr(start, end - start);
-        std::string candidate = (directory.empty() ? std::string(".") : directory) + "/" + name;
-        if (access(candidate.c_str(), X_OK) == 0)
-            return true;
-        start = end + 1;
-    }
-    return false;
 }
 
 std::unique_ptr<AnimationWriter> AnimationWriter::Open(const std::string &path, double fps, std::string &error)

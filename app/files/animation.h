@@ -52,9 +52,6 @@ protected:
     int width_ = 0, height_ = 0;
 };
 
-// Whether a program can be found on PATH.
-bool ProgramOnPath(const std::string &name);
-
 } // namespace tesselin
 
 #endif

@@ -21,11 +21,6 @@ EGLContext CreateContext(EGLDisplay display)
     return eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
 }
 
-template <typename F> void Resolve(F &slot, const char *name)
-{
-    slot = reinterpret_cast<F>(eglGetProcAddress(name));
-}
-
 bool HasExtension(const char *list, const char *name)
 {
     if (!list)
@@ -36,6 +31,43 @@ bool HasExtension(const char *list, const char *name)
             return true;
     return false;
 }
+
+template <typename F> void Resolve(F &slot, const char *name)
+{
+    slot = reinterpret_cast<F>(eglGetProcAddress(name));
+}
+
+void ResolveRealGl(RealGl &gl)
+{
+#define REAL_GL_CALL(ret, name, params) Resolve(gl.name, "gl" #name);
+#include "app/gl/real_calls.inc"
+#undef REAL_GL_CALL
+}
+
+// The first context, current, on a display that makes contexts without
+// windows or configurations; none, with the reason in error, otherwise.
+EGLContext FirstContext(EGLDisplay display, std::string &error)
+{
+    const char *extensions = eglQueryString(display, EGL_EXTENSIONS);
+    if (!HasExtension(extensions, "EGL_KHR_surfaceless_context") ||
+        !HasExtension(extensions, "EGL_KHR_no_config_context")) {
+        error = "EGL cannot make a context without a window (no surfaceless, configless contexts)";
+        return EGL_NO_CONTEXT;
+    }
+    if (!eglBindAPI(EGL_OPENGL_API)) {
+        error = "EGL offers no desktop OpenGL";
+        return EGL_NO_CONTEXT;
+    }
+    EGLContext context = CreateContext(display);
+    if (context == EGL_NO_CONTEXT || !eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
+        error = "EGL cannot make a desktop OpenGL compatibility context";
+        if (context != EGL_NO_CONTEXT)
+            eglDestroyContext(display, context);
+        return EGL_NO_CONTEXT;
+    }
+    return context;
+}
+
 
 // The display: Mesa's surfaceless platform needs no window system at all;
 // failing that, the first EGL device.
@@ -77,23 +109,9 @@ std::unique_ptr<GlDevice> GlDevice::Open(std::string &error)
         return nullptr;
     std::unique_ptr<GlDevice> device(new GlDevice);
     device->display_ = display;
-    const char *extensions = eglQueryString(display, EGL_EXTENSIONS);
-    if (!HasExtension(extensions, "EGL_KHR_surfaceless_context") ||
-        !HasExtension(extensions, "EGL_KHR_no_config_context")) {
-        error = "EGL cannot make a context without a window (no surfaceless, configless contexts)";
+    EGLContext context = FirstContext(display, error);
+    if (context == EGL_NO_CONTEXT)
         return nullptr;
-    }
-    if (!eglBindAPI(EGL_OPENGL_API)) {
-        error = "EGL offers no desktop OpenGL";
-        return nullptr;
-    }
-    EGLContext context = CreateContext(display);
-    if (context == EGL_NO_CONTEXT || !eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
-        error = "EGL cannot make a desktop OpenGL compatibility context";
-        if (context != EGL_NO_CONTEXT)
-            eglDestroyContext(display, context);
-        return nullptr;
-    }
     device->spare_ = context;
 
     auto missing = gl::ResolveEntryPoints([](const char *name) {
@@ -104,28 +122,7 @@ std::unique_ptr<GlDevice> GlDevice::Open(std::string &error)
         return nullptr;
     }
     RealGl &gl = device->gl_;
-    Resolve(gl.Viewport, "glViewport");
-    Resolve(gl.MatrixMode, "glMatrixMode");
-    Resolve(gl.LoadMatrixd, "glLoadMatrixd");
-    Resolve(gl.ClearColor, "glClearColor");
-    Resolve(gl.ClearDepth, "glClearDepth");
-    Resolve(gl.Clear, "glClear");
-    Resolve(gl.ReadPixels, "glReadPixels");
-    Resolve(gl.PixelStorei, "glPixelStorei");
-    Resolve(gl.Finish, "glFinish");
-    Resolve(gl.GetString, "glGetString");
-    Resolve(gl.GenFramebuffers, "glGenFramebuffers");
-    Resolve(gl.DeleteFramebuffers, "glDeleteFramebuffers");
-    Resolve(gl.BindFramebuffer, "glBindFramebuffer");
-    Resolve(gl.GenRenderbuffers, "glGenRenderbuffers");
-    Resolve(gl.DeleteRenderbuffers, "glDeleteRenderbuffers");
-    Resolve(gl.BindRenderbuffer, "glBindRenderbuffer");
-    Resolve(gl.RenderbufferStorage, "glRenderbufferStorage");
-    Resolve(gl.FramebufferRenderbuffer, "glFramebufferRenderbuffer");
-    Resolve(gl.CheckFramebufferStatus, "glCheckFramebufferStatus");
-    Resolve(gl.RenderbufferStorageMultisample, "glRenderbufferStorageMultisample");
-    Resolve(gl.BlitFramebuffer, "glBlitFramebuffer");
-    Resolve(gl.GetIntegerv, "glGetIntegerv");
+    ResolveRealGl(gl);
     if (!gl.GenFramebuffers || !gl.CheckFramebufferStatus || !gl.RenderbufferStorage) {
         error = "OpenGL has no framebuffer objects";
         return nullptr;

@@ -15,28 +15,9 @@ namespace tesselin {
 // The OpenGL functions the host itself calls. They go straight to the real
 // implementation, past the boundary, so they are never recorded.
 struct RealGl {
-    void (*Viewport)(GLint, GLint, GLsizei, GLsizei);
-    void (*MatrixMode)(GLenum);
-    void (*LoadMatrixd)(const GLdouble *);
-    void (*ClearColor)(GLclampf, GLclampf, GLclampf, GLclampf);
-    void (*ClearDepth)(GLclampd);
-    void (*Clear)(GLbitfield);
-    void (*ReadPixels)(GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, GLvoid *);
-    void (*PixelStorei)(GLenum, GLint);
-    void (*Finish)(void);
-    const GLubyte *(*GetString)(GLenum);
-    void (*GenFramebuffers)(GLsizei, GLuint *);
-    void (*DeleteFramebuffers)(GLsizei, const GLuint *);
-    void (*BindFramebuffer)(GLenum, GLuint);
-    void (*GenRenderbuffers)(GLsizei, GLuint *);
-    void (*DeleteRenderbuffers)(GLsizei, const GLuint *);
-    void (*BindRenderbuffer)(GLenum, GLuint);
-    void (*RenderbufferStorage)(GLenum, GLenum, GLsizei, GLsizei);
-    void (*FramebufferRenderbuffer)(GLenum, GLenum, GLenum, GLuint);
-    GLenum (*CheckFramebufferStatus)(GLenum);
-    void (*RenderbufferStorageMultisample)(GLenum, GLsizei, GLenum, GLsizei, GLsizei);
-    void (*BlitFramebuffer)(GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLbitfield, GLenum);
-    void (*GetIntegerv)(GLenum, GLint *);
+#define REAL_GL_CALL(ret, name, params) ret(*name) params = nullptr;
+#include "app/gl/real_calls.inc"
+#undef REAL_GL_CALL
 };
 
 class GlTarget;

@@ -94,6 +94,37 @@ std::string_view NameOf(AnaglyphMethod method) { return NameIn(Names, method); }
 
 std::string AnaglyphMethodNames() { return NamesIn(Names); }
 
+void ApplyScriptColours(PixelRows left, ConstPixelRows right, int width, int height, const ScriptColours &colours)
+{
+    unsigned lw[3], rw[3];
+    for (int channel = 0; channel < 3; channel++) {
+        lw[channel] = (colours.left >> (8 * channel)) & 0xFF;
+        rw[channel] = (colours.right >> (8 * channel)) & 0xFF;
+    }
+    for (int y = 0; y < height; y++) {
+        uint32_t *out = left.pixels + std::size_t(y) * left.stride;
+        const uint32_t *in = right.pixels + std::size_t(y) * right.stride;
+        for (int x = 0; x < width; x++) {
+            uint32_t l = out[x], r = in[x], mixed = 0;
+            for (int channel = 0; channel < 3; channel++) {
+                unsigned shift = 8 * channel;
+                unsigned sum = ((l >> shift) & 0xFF) * lw[channel] + ((r >> shift) & 0xFF) * rw[channel];
+                mixed |= std::min((sum + 127) / 255, 255u) << shift;
+            }
+            out[x] = mixed;
+        }
+    }
+}
+
+Image ScriptAnaglyphImage(Image left, const Image &right, const ScriptColours &colours)
+{
+    int width = std::min(left.width, right.width), height = std::min(left.height, right.height);
+    if (width > 0 && height > 0)
+        ApplyScriptColours({left.pixels.data(), std::size_t(left.width)},
+                           {right.pixels.data(), std::size_t(right.width)}, width, height, colours);
+    return left;
+}
+
 Image ComposeAnaglyphImage(const Image &left, const Image &right, AnaglyphMethod method)
 {
     Image out(std::min(left.width, right.width), std::min(left.height, right.height));

@@ -33,16 +33,6 @@ inline uint32_t Rgb(int r, int g, int b)
     return uint32_t(r & 0xFF) | uint32_t(g & 0xFF) << 8 | uint32_t(b & 0xFF) << 16;
 }
 
-// Every pixel of left becomes, channel by channel, left x leftColour +
-// right x rightColour (colour channels as fractions of 255), rounded to the
-// nearest and clamped to 255. Both hold count pixels.
-void ComposeAnaglyph(uint32_t *left, const uint32_t *right, std::size_t count, uint32_t leftColour,
-                     uint32_t rightColour);
-
-// The two eyes next to each other, left eye on the left; the shorter one is
-// padded with white at the bottom.
-Image SideBySide(const Image &left, const Image &right);
-
 } // namespace tesselin
 
 #endif

@@ -1,25 +1,33 @@
 #include "app/picture/stereo_pair.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace tesselin {
 
-Image StereoPicture(Image left, Image right, const StereoLook &look, bool arrange,
-                    const std::optional<ScriptColours> &script)
+void OrderEyes(Image &left, Image &right, const StereoLook &look)
 {
     if (look.swapEyes)
         std::swap(left, right);
+}
+
+Image StereoPicture(Image left, Image right, const StereoLook &look, bool arrange,
+                    const std::optional<ScriptColours> &script)
+{
+    OrderEyes(left, right, look);
     if (arrange && look.layout)
         return ArrangePair(left, right, *look.layout);
     if (look.anaglyph != AnaglyphMethod::Script)
         return ComposeAnaglyphImage(left, right, look.anaglyph);
     if (!script) // the first eye as drawn, swapped or not
         return look.swapEyes ? right : left;
-    int width = std::min(left.width, right.width), height = std::min(left.height, right.height);
-    for (int y = 0; y < height; y++)
-        ComposeAnaglyph(&left.At(0, y), &right.At(0, y), std::size_t(width), script->left, script->right);
-    return left;
+    return ScriptAnaglyphImage(std::move(left), right, *script);
+}
+
+Image SideBySidePicture(Image left, Image right, const StereoLook &look)
+{
+    StereoLook sideBySide = look;
+    sideBySide.layout = StereoLayout::Parallel;
+    return StereoPicture(std::move(left), std::move(right), sideBySide, true, std::nullopt);
 }
 
 } // namespace tesselin

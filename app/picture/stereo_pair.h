@@ -19,10 +19,8 @@ struct StereoLook {
     std::optional<StereoLayout> layout; // used where arranging is asked for
 };
 
-// The colours of the script's anaglyph command (left, right), 0x00BBGGRR.
-struct ScriptColours {
-    uint32_t left = 0, right = 0;
-};
+// The eyes in the order the look shows them: exchanged for --swap-eyes.
+void OrderEyes(Image &left, Image &right, const StereoLook &look);
 
 // left and right are the eyes as drawn. With arrange and a layout, the pair
 // so arranged; else the anaglyph by the look's method; for the script's
@@ -30,6 +28,10 @@ struct ScriptColours {
 // the left eye as drawn (what the canvas window shows before an anaglyph).
 Image StereoPicture(Image left, Image right, const StereoLook &look, bool arrange,
                     const std::optional<ScriptColours> &script);
+
+// The two eyes next to each other, left eye on the left, the shorter padded
+// with white at the bottom: the parallel layout, swapped when the look says.
+Image SideBySidePicture(Image left, Image right, const StereoLook &look);
 
 } // namespace tesselin
 

@@ -178,7 +178,7 @@ HWND CanvasHost::GetCanvasWindow()
     return window ? reinterpret_cast<HWND>(const_cast<TesselinSurface *>(&window->surface)) : nullptr;
 }
 
-int CanvasHost::MakeAnaglyph(COLORREF leftColour, COLORREF rightColour)
+int CanvasHost::MakeAnaglyph(const ScriptColours &colours)
 {
     Canvas *left = const_cast<Canvas *>(WindowCanvas());
     if (!left || !right_ || left == right_) {
@@ -186,14 +186,12 @@ int CanvasHost::MakeAnaglyph(COLORREF leftColour, COLORREF rightColour)
         return 0;
     }
     leftEye_ = left->Snapshot();
-    anaglyph_ = {leftColour, rightColour};
+    anaglyph_ = colours;
     int width = std::min(left->surface.width, right_->surface.width);
     int height = std::min(left->surface.height, right_->surface.height);
-    for (int y = 0; y < height; y++)
-        ComposeAnaglyph(&left->pixels[std::size_t(y) * left->surface.stride],
-                        &right_->pixels[std::size_t(y) * right_->surface.stride], std::size_t(width), leftColour,
-                        rightColour);
-    events_.AnaglyphMade(leftColour, rightColour);
+    ApplyScriptColours({left->pixels.data(), std::size_t(left->surface.stride)},
+                       {right_->pixels.data(), std::size_t(right_->surface.stride)}, width, height, colours);
+    events_.AnaglyphMade(colours);
     return 0;
 }
 
@@ -414,7 +412,7 @@ int CanvasHost::IsModeling()
 int CanvasHost::StopRun(const char *text, int, int)
 {
     stopRequested_ = true;
-    events_.HostMessage(Severity::Note, text && *text ? std::string("Stopped: ") + text : std::string("Stopped"));
+    events_.HostMessage(Severity::Report, text && *text ? std::string("Stopped: ") + text : std::string("Stopped"));
     return 0;
 }
 
@@ -491,7 +489,7 @@ bool CanvasHost::RedrawLastFrame()
     framesFinished_++;
     events_.FrameFinished(*selected_, rightCanvas);
     if (auto colours = anaglyph_)
-        MakeAnaglyph(colours->first, colours->second);
+        MakeAnaglyph(*colours);
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "app/gl/boundary.h"
 #include "app/gl/device.h"
 #include "app/process/message.h"
+#include "app/picture/anaglyph.h"
 #include "app/picture/image.h"
 #include "app/camera/projection.h"
 #include "host/host_table.h"
@@ -33,7 +34,7 @@ public:
     // The plug-in asked to copy the canvas window's image.
     virtual void CopyRequested(const Image &image) = 0;
     // The plug-in composed an anaglyph in the canvas window with these colours.
-    virtual void AnaglyphMade(COLORREF, COLORREF) {}
+    virtual void AnaglyphMade(const ScriptColours &) {}
     // The canvas window's image changed (raise: the plug-in asked to show
     // the window) and a live view should repaint.
     virtual void CanvasWindowChanged(bool raise) { (void)raise; }
@@ -100,7 +101,8 @@ public:
     int ShowCanvasWindow();
     int CopyCanvas();
     HWND GetCanvasWindow();
-    int MakeAnaglyph(COLORREF left, COLORREF right);
+    int MakeAnaglyph(COLORREF left, COLORREF right) { return MakeAnaglyph(ScriptColours{left, right}); }
+    int MakeAnaglyph(const ScriptColours &colours);
     int DestroyCanvas(CanvasRecord *record);
     CanvasRecord *CreateCanvas(int width, int height);
     int SelectCanvas(CanvasRecord *record, int for3d);
@@ -155,7 +157,7 @@ private:
     Canvas *right_ = nullptr;
     std::optional<Image> leftEye_;
     // The colours of the anaglyph made of the last finished frame.
-    std::optional<std::pair<COLORREF, COLORREF>> anaglyph_;
+    std::optional<ScriptColours> anaglyph_;
     bool stopRequested_ = false;
     bool outOfMemory_ = false;
     int framesFinished_ = 0;

@@ -136,27 +136,12 @@ Finding Hint(int column, std::string text) { return {Severity::Hint, column, std
 
 } // namespace
 
-std::string_view SeverityWord(Severity severity)
-{
-    switch (severity) {
-    case Severity::Error:
-        return "Error!";
-    case Severity::Warning:
-        return "Warning:";
-    case Severity::Note:
-        return "Note:";
-    case Severity::Hint:
-        break;
-    }
-    return "Hint:";
-}
-
 std::string FormatFinding(const std::string &where, const Finding &finding)
 {
     std::string line;
     if (!where.empty())
         line = where + ":" + std::to_string(finding.column) + ": ";
-    return line + std::string(SeverityWord(finding.severity)) + " " + finding.text;
+    return line + MessageLine(finding.severity, finding.text);
 }
 
 bool IsNumber(std::string_view text)

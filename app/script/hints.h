@@ -24,8 +24,6 @@ struct Finding {
     std::string text;
 };
 
-// "Error!", "Warning:" or "Hint:", as messages begin.
-std::string_view SeverityWord(Severity severity);
 // where:COLUMN: Warning: text (where is FILE:LINE), or the text alone when
 // where is empty (a line typed at the keyboard stands right above it).
 std::string FormatFinding(const std::string &where, const Finding &finding);

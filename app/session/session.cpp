@@ -2,7 +2,6 @@
 #include "app/export/export.h"
 #include "app/files/clipboard.h"
 #include "app/script/hints.h"
-#include "app/files/mpo.h"
 #include "app/process/interrupt.h"
 #include "app/process/line_reader.h"
 #include "app/files/png.h"
@@ -10,7 +9,6 @@
 #include "app/process/stopwatch.h"
 #include "app/files/image_file.h"
 
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -47,18 +45,6 @@ std::string FreeCopyName(const std::string &near)
     }
 }
 
-// Writes the image that image() makes; an allocation failure on the way is
-// a failed write like any other.
-bool WriteImage(const std::string &path, const std::function<Image()> &image, std::string &error)
-{
-    try {
-        return WriteImageFile(path, image(), error);
-    } catch (const std::bad_alloc &) {
-        error = "cannot write " + path + ": out of memory";
-        return false;
-    }
-}
-
 // A picture line the plug-in answers silently draws nothing when its file is
 // not where the plug-in looks; what tesselin check would say about it.
 std::vector<Finding> PictureFileWarnings(const std::vector<Token> &tokens)
@@ -70,12 +56,6 @@ std::vector<Finding> PictureFileWarnings(const std::vector<Token> &tokens)
 }
 
 } // namespace
-
-void StderrSink::Line(const std::string &text)
-{
-    std::fprintf(stderr, "%s\n", text.c_str());
-    std::fflush(stderr);
-}
 
 std::unique_ptr<Session> Session::Start(const SessionOptions &options, MessageSink &sink, std::string &error)
 {
@@ -90,14 +70,14 @@ std::unique_ptr<Session> Session::Start(const SessionOptions &options, MessageSi
         return nullptr;
     }
     if (int samples = session->device_->SetSamples(options.samples); samples < options.samples)
-        sink.Line("Warning: OpenGL here offers at most " + std::to_string(samples) +
+        sink.Message(Severity::Warning, "OpenGL here offers at most " + std::to_string(samples) +
                   " samples per pixel; 3D canvases use " + std::to_string(samples));
     if (!options.animation.empty()) {
         session->animation_ = AnimationWriter::Open(options.animation, options.fps, error);
         if (!session->animation_)
             return nullptr;
         if (AnimationFormatOf(options.animation) == AnimationFormat::Gif && options.fps > 50)
-            sink.Line("Warning: GIF frames last whole hundredths of a second, and many viewers slow down "
+            sink.Message(Severity::Warning, "GIF frames last whole hundredths of a second, and many viewers slow down "
                       "frames shorter than 2; above 50 frames per second use .webp or .mp4");
     }
     Stopwatch watch(session->times_.module);
@@ -234,138 +214,6 @@ void Session::EndOfInput(const std::string &where)
             "end the drawing with a finish line");
 }
 
-Image Session::WindowPicture(const std::string &shownIn)
-{
-    const Canvas *window = host_->WindowCanvas();
-    if (!window)
-        return {};
-    if (!ComposesWindow())
-        return window->Snapshot();
-    const Canvas *right = host_->RightCanvas();
-    auto left = host_->LeftEye();
-    if (right && left && right != window)
-        return StereoPicture(*left, right->Snapshot(), options_.look, false, scriptAnaglyph_);
-    Say("Warning: the anaglyph options need a stereo pair; " + shownIn + " shows the canvas window as it is");
-    return window->Snapshot();
-}
-
-bool Session::WriteWindow(const std::string &path)
-{
-    where_.clear();
-    const Canvas *window = host_->WindowCanvas();
-    std::string error;
-    if (!window) {
-        Fail("cannot write " + path + ": there is no canvas");
-        return false;
-    }
-    // The picture is made inside the write, so that running out of memory
-    // for it is a failed write like any other.
-    auto picture = [&] { return WindowPicture(path); };
-    Stopwatch watch(times_.png);
-    if (!WriteImage(path, picture, error)) {
-        Fail(error);
-        return false;
-    }
-    return true;
-}
-
-bool Session::WriteRight(const std::string &path)
-{
-    where_.clear();
-    const Canvas *right = host_->RightCanvas();
-    std::string error;
-    if (!right) {
-        Fail("cannot write " + path + ": there is no right canvas (the script made no stereo pair)");
-        return false;
-    }
-    Stopwatch watch(times_.png);
-    if (!WriteImage(path, [right] { return right->Snapshot(); }, error)) {
-        Fail(error);
-        return false;
-    }
-    return true;
-}
-
-// The left eye of the stereo pair an image at path is made of, and the right
-// canvas in right; none, with the failure reported, when there is no pair.
-std::optional<Image> Session::StereoPairFor(const std::string &path, const Canvas *&right)
-{
-    where_.clear();
-    right = host_->RightCanvas();
-    std::optional<Image> left;
-    try {
-        left = host_->LeftEye();
-    } catch (const std::bad_alloc &) {
-        Fail("cannot write " + path + ": out of memory");
-        return std::nullopt;
-    }
-    if (!right || !left) {
-        Fail("cannot write " + path + ": there is no stereo pair (the script made no right canvas)");
-        return std::nullopt;
-    }
-    return left;
-}
-
-bool Session::WriteSideBySide(const std::string &path)
-{
-    const Canvas *right = nullptr;
-    auto left = StereoPairFor(path, right);
-    if (!left)
-        return false;
-    std::string error;
-    Stopwatch watch(times_.png);
-    bool swap = options_.look.swapEyes;
-    if (!WriteImage(path, [&] { return swap ? SideBySide(right->Snapshot(), *left) : SideBySide(*left, right->Snapshot()); },
-                    error)) {
-        Fail(error);
-        return false;
-    }
-    return true;
-}
-
-bool Session::WritePair(const std::string &path)
-{
-    const Canvas *right = nullptr;
-    auto left = StereoPairFor(path, right);
-    if (!left)
-        return false;
-    std::string error;
-    Stopwatch watch(times_.png);
-    std::string extension = std::filesystem::path(path).extension().string();
-    for (char &c : extension)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    bool ok;
-    try {
-        Image first = *left, second = right->Snapshot();
-        if (options_.look.swapEyes)
-            std::swap(first, second);
-        StereoLayout layout = options_.look.layout.value_or(StereoLayout::Parallel);
-        ok = extension == ".mpo" ? WriteMpo(path, first, second, error)
-                                 : WriteImageFile(path, ArrangePair(first, second, layout), error);
-    } catch (const std::bad_alloc &) {
-        error = "cannot write " + path + ": out of memory";
-        ok = false;
-    }
-    if (!ok) {
-        Fail(error);
-        return false;
-    }
-    return true;
-}
-
-bool Session::WriteOutputs(const Outputs &outputs)
-{
-    bool ok = true;
-    if (!outputs.window.empty())
-        ok = WriteWindow(outputs.window) && ok;
-    if (!outputs.right.empty())
-        ok = WriteRight(outputs.right) && ok;
-    if (!outputs.sideBySide.empty())
-        ok = WriteSideBySide(outputs.sideBySide) && ok;
-    if (!outputs.pair.empty())
-        ok = WritePair(outputs.pair) && ok;
-    return FinishAnimation() && ok;
-}
 
 void Session::FrameFinished(const Canvas &left, const Canvas *right)
 {
@@ -414,7 +262,7 @@ void Session::CopyRequested(const Image &image)
         if (auto png = EncodePng(image, error)) {
             std::string tool = CopyPngToClipboard(*png);
             if (!tool.empty()) {
-                Report(Severity::Note, "Copied the canvas window to the clipboard (" + tool + ")");
+                Report(Severity::Report, "Copied the canvas window to the clipboard (" + tool + ")");
                 return;
             }
         }
@@ -422,14 +270,14 @@ void Session::CopyRequested(const Image &image)
     std::string path = FreeCopyName(options_.copyBeside);
     // An allocation failure here reaches the host's guard on the entry.
     if (WritePng(path, image, error))
-        Report(Severity::Note, "Copied the canvas window to " + path + " (no clipboard here)");
+        Report(Severity::Report, "Copied the canvas window to " + path + " (no clipboard here)");
     else
         Report(Severity::Warning, "the canvas window could not be copied: " + error);
 }
 
-void Session::AnaglyphMade(COLORREF left, COLORREF right)
+void Session::AnaglyphMade(const ScriptColours &colours)
 {
-    scriptAnaglyph_ = ScriptColours{left, right};
+    scriptAnaglyph_ = colours;
     // A stereo frame shown as the script's anaglyph goes into the animation so.
     if (pendingFrame_ && pendingStereo_ && !options_.look.layout && options_.look.anaglyph == AnaglyphMethod::Script) {
         const Canvas *rightCanvas = host_->RightCanvas();
@@ -454,7 +302,7 @@ bool Session::FlushFrame()
     if (animation_->Frames() > 0 && (frame.width != animation_->Width() || frame.height != animation_->Height()) &&
         !warnedFrameSize_) {
         warnedFrameSize_ = true;
-        Say("Warning: animation frame " + std::to_string(animation_->Frames() + 1) + " is " +
+        Report(Severity::Warning, "animation frame " + std::to_string(animation_->Frames() + 1) + " is " +
             std::to_string(frame.width) + " x " + std::to_string(frame.height) + ", the animation " +
             std::to_string(animation_->Width()) + " x " + std::to_string(animation_->Height()) +
             "; such frames are cut or padded with white");

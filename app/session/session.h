@@ -16,6 +16,7 @@
 #include "app/picture/image.h"
 #include "app/plugin_host/module.h"
 #include "app/picture/stereo_pair.h"
+#include "app/session/outputs.h"
 
 #include <functional>
 #include <memory>
@@ -24,18 +25,6 @@
 #include <string_view>
 
 namespace tesselin {
-
-// Where the messages for the person running the plug-in go, one line each.
-class MessageSink {
-public:
-    virtual ~MessageSink() = default;
-    virtual void Line(const std::string &text) = 0;
-};
-
-class StderrSink final : public MessageSink {
-public:
-    void Line(const std::string &text) override;
-};
 
 struct SessionOptions {
     std::string modulePath;
@@ -80,11 +69,6 @@ struct SessionTimes {
     double png = 0;      // encoding and writing images
 };
 
-// What a run writes when it ends; empty paths are not written.
-struct Outputs {
-    std::string window, right, sideBySide;
-    std::string pair; // both eyes in the chosen layout; a stereo JPEG when it ends in .mpo
-};
 
 class LineSource;
 
@@ -156,7 +140,7 @@ private:
     void HostMessage(Severity severity, const std::string &text) override { Report(severity, text); }
     void FrameFinished(const Canvas &left, const Canvas *right) override;
     void CopyRequested(const Image &image) override;
-    void AnaglyphMade(COLORREF left, COLORREF right) override;
+    void AnaglyphMade(const ScriptColours &colours) override;
     // Whether the options ask for the canvas window to be composed anew.
     bool ComposesWindow() const;
     std::optional<Image> StereoPairFor(const std::string &path, const Canvas *&right);

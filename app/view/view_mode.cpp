@@ -1,7 +1,7 @@
 #include "app/view/view_mode.h"
 #include "app/names/named_values.h"
+#include "app/picture/stereo_pair.h"
 
-#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -57,17 +57,13 @@ std::optional<Image> PictureFor(ViewMode mode, const RunPictures &pictures, std:
     }
     if (mode == ViewMode::Right)
         return pictures.right;
+    // The window's picture was composed by the look already; these show the eyes as drawn.
+    const StereoLook asDrawn;
     if (mode == ViewMode::SideBySide)
-        return SideBySide(left, *pictures.right);
+        return SideBySidePicture(left, *pictures.right, asDrawn);
     if (ScriptMadeAnaglyph(pictures))
         return pictures.window;
-    Image anaglyph = left;
-    const Image &right = *pictures.right;
-    int width = std::min(anaglyph.width, right.width), height = std::min(anaglyph.height, right.height);
-    for (int y = 0; y < height; y++)
-        ComposeAnaglyph(&anaglyph.At(0, y), &right.pixels[std::size_t(y) * right.width], std::size_t(width), DefaultLeftColour,
-                        DefaultRightColour);
-    return anaglyph;
+    return StereoPicture(left, *pictures.right, asDrawn, false, RedCyanColours);
 }
 
 } // namespace tesselin

@@ -29,10 +29,6 @@ struct RunPictures {
     std::optional<Image> right; // the right canvas of a stereo pair
 };
 
-// Red for the left eye, cyan for the right: the anaglyph shown when the
-// script made none of its own.
-inline constexpr uint32_t DefaultLeftColour = 0x000000FFu, DefaultRightColour = 0x00FFFF00u;
-
 // The picture mode shows, or none with the reason in why (a mode that
 // needs a stereo pair, for a run without one).
 std::optional<Image> PictureFor(ViewMode mode, const RunPictures &pictures, std::string &why);

@@ -334,7 +334,7 @@ void Viewer::SaveShown()
 {
     Image shown = window_->Content();
     if (shown.Empty()) {
-        sink_.Line("Warning: there is no picture to save yet");
+        sink_.Message(Severity::Warning, "there is no picture to save yet");
         return;
     }
     std::string path = FreeSaveName(arguments_.script), error;
@@ -344,7 +344,7 @@ void Viewer::SaveShown()
         sink_.Line("Saved " + path + (options.empty() ? "" : " (the camera: " + options + ")"));
     } else {
         note_ = error;
-        sink_.Line("Warning: the picture could not be saved: " + error);
+        sink_.Message(Severity::Warning, "the picture could not be saved: " + error);
     }
     UpdateTitle();
 }

@@ -3,6 +3,7 @@
 // its permissions, special files are written in place and never removed,
 // and no temporary file is left behind in any case.
 #include "app/files/animation.h"
+#include "app/process/child_process.h"
 #include "app/process/interrupt.h"
 #include "app/process/output_file.h"
 #include "tests/render/child_process.h"

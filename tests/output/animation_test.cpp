@@ -1,6 +1,7 @@
 // Animation files read back with each format's own decoder: frame count,
 // frame times, size and colours.
 #include "app/files/animation.h"
+#include "app/process/child_process.h"
 #include "tests/render/render_harness.h"
 
 #include <gif_lib.h>

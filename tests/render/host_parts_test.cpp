@@ -1,6 +1,7 @@
 // The host's parts that need no OpenGL: reading command lines, the camera
 // matrices, anaglyph arithmetic and PNG files.
 #include "app/picture/image.h"
+#include "app/picture/stereo_pair.h"
 #include "app/plugin_host/module.h"
 #include "app/files/png.h"
 #include "app/camera/projection.h"
@@ -184,7 +185,7 @@ TEST(Anaglyph, EachChannelIsLeftTimesLeftColourPlusRightTimesRightColour)
     using tesselin::Rgb;
     uint32_t left[] = {Rgb(200, 100, 50), Rgb(255, 255, 255), Rgb(0, 0, 0), Rgb(255, 255, 255)};
     uint32_t right[] = {Rgb(10, 20, 30), Rgb(255, 255, 255), Rgb(255, 255, 255), Rgb(0, 0, 0)};
-    tesselin::ComposeAnaglyph(left, right, 4, Rgb(255, 0, 0), Rgb(0, 255, 255));
+    tesselin::ApplyScriptColours({left, 4}, {right, 4}, 4, 1, {Rgb(255, 0, 0), Rgb(0, 255, 255)});
     EXPECT_EQ(left[0], Rgb(200, 20, 30));
     EXPECT_EQ(left[1], Rgb(255, 255, 255));
     EXPECT_EQ(left[2], Rgb(0, 255, 255));
@@ -195,7 +196,7 @@ TEST(Anaglyph, PartialColoursRoundAndSumsClampAt255)
 {
     using tesselin::Rgb;
     uint32_t left[] = {Rgb(255, 100, 3)}, right[] = {Rgb(255, 100, 3)};
-    tesselin::ComposeAnaglyph(left, right, 1, Rgb(127, 127, 127), Rgb(200, 0, 1));
+    tesselin::ApplyScriptColours({left, 1}, {right, 1}, 1, 1, {Rgb(127, 127, 127), Rgb(200, 0, 1)});
     // red: (255*127 + 255*200) / 255 = 327 -> 255; green: 100*127/255 = 49.8 -> 50;
     // blue: (3*127 + 3*1) / 255 = 1.5 -> 2.
     EXPECT_EQ(left[0], Rgb(255, 50, 2));
@@ -204,7 +205,7 @@ TEST(Anaglyph, PartialColoursRoundAndSumsClampAt255)
 TEST(Images, SideBySidePutsTheLeftEyeOnTheLeft)
 {
     Image left(2, 1, 1), right(3, 2, 2);
-    Image both = tesselin::SideBySide(left, right);
+    Image both = tesselin::SideBySidePicture(left, right, {});
     EXPECT_EQ(both.width, 5);
     EXPECT_EQ(both.height, 2);
     EXPECT_EQ(both.At(1, 0), 1u);

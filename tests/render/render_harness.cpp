@@ -1,6 +1,8 @@
 #include "tests/render/render_harness.h"
 #include "app/files/png.h"
 #include "app/process/line_reader.h"
+#include "app/picture/stereo_pair.h"
+#include "tests/shared/spawn.h"
 
 #include <gtest/gtest.h>
 
@@ -153,7 +155,7 @@ RenderResult RenderSession::Finish()
     if (const tesselin::Canvas *right = host.RightCanvas()) {
         result.right = right->Snapshot();
         if (auto left = host.LeftEye())
-            result.sideBySide = tesselin::SideBySide(*left, result.right);
+            result.sideBySide = tesselin::SideBySidePicture(*left, result.right, {});
     }
     result.status = session_->ExitStatus();
     session_.reset();
@@ -258,25 +260,9 @@ ProgramResult RunTesselin(const std::vector<std::string> &args, std::string_view
     std::ofstream(in, std::ios::binary) << input;
     std::vector<std::string> argv = {ProgramPath()};
     argv.insert(argv.end(), args.begin(), args.end());
-    pid_t child = fork();
-    if (child == 0) {
-        int fdIn = open(in.c_str(), O_RDONLY);
-        int fdOut = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int fdErr = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(fdIn, 0);
-        dup2(fdOut, 1);
-        dup2(fdErr, 2);
-        std::vector<char *> pointers;
-        for (auto &arg : argv)
-            pointers.push_back(arg.data());
-        pointers.push_back(nullptr);
-        execv(pointers[0], pointers.data());
-        _exit(127);
-    }
     ProgramResult result;
-    int status = 0;
-    if (child > 0 && waitpid(child, &status, 0) == child)
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (int status = tests::RunChild(argv, {in, out, err}); status >= 0)
+        result.status = status;
     result.out = ReadAll(out);
     result.err = ReadAll(err);
     return result;
