@@ -11,6 +11,7 @@ packages=(
   libreadline-dev libsdl2-dev
   libimagequant-dev libwebp-dev
   libgtest-dev libgmock-dev
+  nlohmann-json3-dev neovim
 )
 
 exec "$(dirname "$0")/install-missing.sh" "${packages[@]}"

@@ -2,6 +2,7 @@
 #include "app/script/command_forms.h"
 #include "app/console/line_editing.h"
 #include "app/script/check.h"
+#include "app/lsp/server.h"
 #include "app/process/interrupt.h"
 #include "app/console/keyboard_lines.h"
 #include "app/process/line_reader.h"
@@ -42,6 +43,7 @@ Usage:
                                              in the current directory, or
                                              tesselin.png for standard input)
   tesselin check SCRIPT                      read a script without running it
+  tesselin lsp                               the language server for editors, on stdin and stdout
                                              and report what would go wrong
   tesselin view SCRIPT [options]             show the script's picture in a window
                                              that follows the file (view --help)
@@ -469,6 +471,8 @@ int RunCommandLine(int argc, char **argv)
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (!args.empty() && args[0] == "view")
         return RunView({args.begin() + 1, args.end()});
+    if (!args.empty() && args[0] == "lsp")
+        return lsp::RunLanguageServer();
     std::string error;
     auto arguments = Parse(args, error);
     if (!arguments) {
