@@ -144,15 +144,15 @@ void AddChoices(json &items, const Cursor &cursor, const Context &context)
     if (!command)
         return;
     std::vector<std::string> seen;
+    bool filesAdded = false;
     for (const Form &form : command->forms) {
         const TokenSpec *spec = form.TokenAt(cursor.index);
         if (!spec)
             continue;
         if (spec->kind == TokenKind::PictureFile || spec->kind == TokenKind::NumberFile) {
-            if (std::find(seen.begin(), seen.end(), "\1files") == seen.end()) {
-                seen.push_back("\1files");
+            if (!filesAdded)
                 AddFiles(items, cursor, context.directory);
-            }
+            filesAdded = true;
             continue;
         }
         if (spec->kind != TokenKind::Word)

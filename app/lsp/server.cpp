@@ -48,6 +48,12 @@ json Capabilities()
             {"documentFormattingProvider", true}};
 }
 
+// A request that cannot be answered with a result.
+struct RequestError {
+    int code;
+    std::string message;
+};
+
 std::string Dump(const json &message) { return message.dump(-1, ' ', false, json::error_handler_t::replace); }
 
 } // namespace
@@ -92,11 +98,9 @@ std::vector<json> Server::Handle(const json &message)
     if (shutdown_)
         return {ErrorResponse(id, InvalidRequest, "the server is shut down; only exit is left")};
     try {
-        json result = Request(method, params);
-        if (result.is_object() && result.contains("\1error"))
-            out.push_back(ErrorResponse(id, result["\1error"], result["message"]));
-        else
-            out.push_back({{"jsonrpc", "2.0"}, {"id", id}, {"result", result}});
+        out.push_back({{"jsonrpc", "2.0"}, {"id", id}, {"result", Request(method, params)}});
+    } catch (const RequestError &error) {
+        out.push_back(ErrorResponse(id, error.code, error.message));
     } catch (const json::exception &error) {
         out.push_back(ErrorResponse(id, InvalidParams, std::string("bad parameters: ") + error.what()));
     }
@@ -106,7 +110,7 @@ std::vector<json> Server::Handle(const json &message)
 json Server::Initialize(const json &params)
 {
     if (initialized_)
-        return {{"\1error", InvalidRequest}, {"message", "initialize came twice"}};
+        throw RequestError{InvalidRequest, "initialize came twice"};
     initialized_ = true;
     std::string root;
     if (params.contains("workspaceFolders") && params["workspaceFolders"].is_array() &&
@@ -163,7 +167,7 @@ json Server::Request(const std::string &method, const json &params)
         return CodeActions(DocumentOf(params), params.at("textDocument").at("uri"), params);
     if (method == "textDocument/formatting")
         return Formatting(DocumentOf(params), context, params.value("options", json::object()));
-    return {{"\1error", MethodNotFound}, {"message", "no method " + method}};
+    throw RequestError{MethodNotFound, "no method " + method};
 }
 
 json Server::Publish(const std::string &uri) const
