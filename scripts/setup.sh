@@ -12,7 +12,7 @@ packages=(
   libreadline-dev libsdl2-dev
   libimagequant-dev libwebp-dev
   libgtest-dev libgmock-dev
-  nlohmann-json3-dev libjs-three
+  nlohmann-json3-dev libjs-three neovim
   # The window tests: a virtual X display, input and screen reading. The
   # manual's picture check: Python's imaging library.
   xvfb xauth xdotool imagemagick python3-pil

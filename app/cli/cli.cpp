@@ -3,6 +3,7 @@
 #include "app/console/command_window.h"
 #include "app/console/prompt_window.h"
 #include "app/files/image_file.h"
+#include "app/lsp/server.h"
 #include "app/process/interrupt.h"
 #include "app/process/line_reader.h"
 #include "app/script/check.h"
@@ -37,6 +38,8 @@ Usage:
                                              and report what would go wrong
   tesselin view SCRIPT [options]             show the script's picture in a window
                                              that follows the file (view --help)
+  tesselin lsp                               the language server for editors
+                                             (on standard input and output)
   tesselin [--module PATH] [--no-window]     type commands in the command window
                                              (with a display, the canvas window
                                              opens beside it; --no-window keeps
@@ -312,6 +315,8 @@ int RunCommandLine(int argc, char **argv)
         return Check(arguments->script);
     case Command::View:
         return RunView(ViewPart(*arguments));
+    case Command::Lsp:
+        return lsp::RunLanguageServer();
     case Command::Window:
         break;
     }

@@ -12,7 +12,8 @@ namespace tesselin {
 namespace {
 
 // The commands an option belongs to, as bits.
-enum Uses : unsigned { InWindow = 1, InRun = 2, InCheck = 4, InView = 8, Everywhere = 15 };
+// The language server takes no option but --help.
+enum Uses : unsigned { InWindow = 1, InRun = 2, InCheck = 4, InView = 8, Everywhere = 15, InLsp = 16 };
 
 // What follows an option: nothing (a flag, which refuses "=value"), a value
 // (the next word, or what follows "="), or nothing with any "=value" let pass.
@@ -33,6 +34,7 @@ constexpr auto Commands = std::to_array<Named<Command>>({
     {"run", Command::Run},
     {"check", Command::Check},
     {"view", Command::View},
+    {"lsp", Command::Lsp},
 });
 
 unsigned UseOf(Command command)
@@ -46,6 +48,8 @@ unsigned UseOf(Command command)
         return InCheck;
     case Command::View:
         return InView;
+    case Command::Lsp:
+        return InLsp;
     }
     return 0;
 }
@@ -164,7 +168,7 @@ bool ReadReloads(Arguments &arguments, const std::string &text, std::string &err
 
 // Every option of every command, in the order of the help texts.
 const Option Options[] = {
-    {"--help", "-h", Everywhere, Takes::NothingAnyValue,
+    {"--help", "-h", Everywhere | InLsp, Takes::NothingAnyValue,
      [](Arguments &a, const std::string &, std::string &) { a.help = true; return true; }},
     {"--output", "-o", InRun, Takes::Value,
      [](Arguments &a, const std::string &value, std::string &) { a.outputs.window = value; return true; }},
@@ -300,7 +304,8 @@ bool ReadWord(Arguments &arguments, const std::vector<std::string> &argv, std::s
 // What holds between options once all are read.
 bool Finish(Arguments &arguments, std::string &error)
 {
-    if (arguments.command != Command::Window && arguments.script.empty() && !arguments.help) {
+    bool takesScript = arguments.command != Command::Window && arguments.command != Command::Lsp;
+    if (takesScript && arguments.script.empty() && !arguments.help) {
         error = std::string(NameIn(Commands, arguments.command)) + " needs a script";
         return false;
     }

@@ -17,7 +17,7 @@
 namespace tesselin {
 
 // The command window is tesselin without a command word.
-enum class Command { Window, Run, Check, View };
+enum class Command { Window, Run, Check, View, Lsp };
 
 // Samples per pixel of 3D canvases unless --samples says otherwise, and the
 // most --samples accepts.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace tesselin {
 
@@ -39,6 +40,8 @@ std::optional<std::string_view> TextLines::Next()
     } else {
         rest_.remove_prefix(end + 1);
     }
+    if (std::exchange(first_, false))
+        line = WithoutByteOrderMark(line);
     return WithoutCarriageReturn(line);
 }
 
@@ -98,6 +101,14 @@ bool LineReader::Fill()
 }
 
 std::optional<std::string_view> LineReader::Next()
+{
+    auto line = NextLine();
+    if (line && std::exchange(first_, false))
+        line = WithoutByteOrderMark(*line);
+    return line;
+}
+
+std::optional<std::string_view> LineReader::NextLine()
 {
     // A partial line left by an interrupted read is continued, not lost.
     bool partial = carried_;

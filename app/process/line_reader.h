@@ -14,6 +14,15 @@
 
 namespace tesselin {
 
+// text without the UTF-8 byte-order mark an editor (Notepad) may write at
+// the start of a file; the mark is no part of the first command.
+inline std::string_view WithoutByteOrderMark(std::string_view text)
+{
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    return text;
+}
+
 // Where the lines of a script come from.
 class LineSource {
 public:
@@ -35,6 +44,7 @@ public:
 private:
     std::string_view rest_;
     bool done_ = false;
+    bool first_ = true;
 };
 
 // The lines of a file or of standard input, read in blocks with read(2).
@@ -57,6 +67,8 @@ public:
 
 private:
     LineReader(int fd, bool owned);
+    // Next before the byte-order mark is taken off.
+    std::optional<std::string_view> NextLine();
     // Reads more into the buffer; false at the end or on an error.
     bool Fill();
 
@@ -67,6 +79,7 @@ private:
     std::string line_; // a line that spans more than one block
     bool carried_ = false; // line_ holds the start of a line
     bool ended_ = false;
+    bool first_ = true; // the first line may begin with a byte-order mark
     std::string error_;
     std::function<void()> idle_;
 };

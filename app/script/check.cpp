@@ -1,6 +1,7 @@
 #include "app/script/check.h"
 #include "app/script/command_forms.h"
 #include "app/camera/projection.h"
+#include "app/process/line_reader.h"
 
 #include <cstdlib>
 
@@ -91,10 +92,10 @@ void ScriptChecker::Line(std::string_view text, int number)
 
 namespace tesselin {
 
-int CheckScript(const std::string &name, std::string_view text, const std::filesystem::path &directory,
-                std::ostream &out)
+std::vector<LineFinding> CheckText(std::string_view text, const std::filesystem::path &directory)
 {
     ScriptChecker checker(directory);
+    text = WithoutByteOrderMark(text);
     int number = 0;
     while (!text.empty()) {
         std::size_t end = text.find('\n');
@@ -103,8 +104,14 @@ int CheckScript(const std::string &name, std::string_view text, const std::files
             break;
         text.remove_prefix(end + 1);
     }
+    return checker.Findings();
+}
+
+int CheckScript(const std::string &name, std::string_view text, const std::filesystem::path &directory,
+                std::ostream &out)
+{
     int errors = 0, warnings = 0;
-    for (const LineFinding &found : checker.Findings()) {
+    for (const LineFinding &found : CheckText(text, directory)) {
         out << FormatFinding(name + ":" + std::to_string(found.line), found.finding) << "\n";
         (found.finding.severity == Severity::Error ? errors : warnings)++;
     }

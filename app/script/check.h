@@ -48,6 +48,10 @@ private:
     bool gateReported_ = false;
 };
 
+// The findings of a whole script (its lines split at LF, a CR before it and a
+// byte-order mark at its start ignored), in line order.
+std::vector<LineFinding> CheckText(std::string_view text, const std::filesystem::path &directory);
+
 // Checks a whole script named name and writes one line per finding to out
 // (name:LINE:COLUMN: ...), then a summary line; 1 when anything was found, 0
 // when the script is clean.

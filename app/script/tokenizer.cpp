@@ -41,8 +41,10 @@ std::optional<std::vector<Token>> TokenizeLine(std::string_view line)
         } else if (doubleQuoted) {
             token.text += c;
         } else if (Blank(c)) {
-            if (inToken)
+            if (inToken) {
+                token.width = static_cast<int>(i) + 1 - token.column;
                 tokens.push_back(std::move(token));
+            }
             token = Token{};
             inToken = false;
         } else if (c == '\'' && !inToken && line.find('\'', i + 1) != std::string_view::npos) {
@@ -58,8 +60,10 @@ std::optional<std::vector<Token>> TokenizeLine(std::string_view line)
             token.text += c;
         }
     }
-    if (inToken)
+    if (inToken) {
+        token.width = static_cast<int>(line.size()) + 1 - token.column;
         tokens.push_back(std::move(token));
+    }
     return tokens;
 }
 

@@ -18,6 +18,7 @@ namespace tesselin {
 struct Token {
     std::string text;
     int column = 0; // of the token's first character, counted from 1
+    int width = 0;  // bytes of the line it spans, quotes and escapes included
 };
 
 // The tokens of one line, split at spaces and tabs, as a shell would read a

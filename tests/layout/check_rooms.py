@@ -12,7 +12,7 @@ FLOORS = {
     "process": 0, "names": 0,
     "picture": 1, "camera": 1, "script": 2,
     "files": 2, "gl": 2,
-    "plugin_host": 3, "export": 3,
+    "plugin_host": 3, "export": 3, "lsp": 3,
     "session": 4,
     "view": 5,
     "console": 6,
