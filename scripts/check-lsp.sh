@@ -11,5 +11,6 @@ cmake -S . -B "$build" -G Ninja >/dev/null
 cmake --build "$build" --target tesselin_app tesselin_editor_files
 program=$PWD/$build/tesselin
 timeout 120 env TESSELIN="$program" nvim --headless -u NONE -c "luafile tests/lsp/nvim_client.lua"
+echo
 (cd tests/lsp/js && npm ci --no-audit --no-fund --silent)
 timeout 120 node tests/lsp/js/client.js "$program"
