@@ -374,9 +374,13 @@ int CommandWindow(Session &session)
         }
         if (!line)
             break;
+        number++;
+        if (keyboard ? keyboard->TooLong() : piped.TooLong()) {
+            session.RefuseLongLine(terminal ? std::string() : "stdin:" + std::to_string(number));
+            continue;
+        }
         if (history)
             history->Add(*line);
-        number++;
         std::size_t first = line->find_first_not_of(" \t");
         if (first != std::string::npos && (*line)[first] == '.') {
             if (WindowCommand(session, line->substr(first)))
@@ -444,15 +448,13 @@ int Check(const std::string &script)
         std::fprintf(stderr, "tesselin: %s\n", error.c_str());
         return 2;
     }
-    std::string text;
-    while (auto line = reader->Next())
-        (text += *line) += '\n';
+    std::error_code status;
+    int found = CheckScript(script == "-" ? "stdin" : script, *reader, std::filesystem::current_path(status), std::cout);
     if (!reader->Error().empty()) {
         std::fprintf(stderr, "tesselin: cannot read %s: %s\n", script.c_str(), reader->Error().c_str());
         return 2;
     }
-    std::error_code status;
-    return CheckScript(script == "-" ? "stdin" : script, text, std::filesystem::current_path(status), std::cout);
+    return found;
 }
 
 } // namespace

@@ -52,6 +52,11 @@ bool ScriptChecker::FollowCanvases(const std::vector<Token> &tokens, int number)
     return false;
 }
 
+void ScriptChecker::LineTooLong(int number)
+{
+    findings_.push_back({number, {Severity::Error, 0, LineTooLongMessage()}});
+}
+
 void ScriptChecker::Line(std::string_view text, int number)
 {
     auto tokens = TokenizeLine(text);
@@ -73,22 +78,20 @@ void ScriptChecker::Line(std::string_view text, int number)
 
 namespace tesselin {
 
-int CheckScript(const std::string &name, std::string_view text, const std::filesystem::path &directory,
+int CheckScript(const std::string &name, LineSource &lines, const std::filesystem::path &directory,
                 std::ostream &out)
 {
     ScriptChecker checker(directory);
-    int number = 0;
-    while (!text.empty()) {
-        std::size_t end = text.find('\n');
-        checker.Line(text.substr(0, end), ++number);
-        if (end == std::string_view::npos)
-            break;
-        text.remove_prefix(end + 1);
-    }
-    int errors = 0, warnings = 0;
-    for (const LineFinding &found : checker.Findings()) {
-        out << FormatFinding(name + ":" + std::to_string(found.line), found.finding) << "\n";
-        (found.finding.severity == Severity::Error ? errors : warnings)++;
+    int number = 0, errors = 0, warnings = 0;
+    while (auto line = lines.Next()) {
+        if (lines.TooLong())
+            checker.LineTooLong(++number);
+        else
+            checker.Line(*line, ++number);
+        for (const LineFinding &found : checker.TakeFindings()) {
+            out << FormatFinding(name + ":" + std::to_string(found.line), found.finding) << "\n";
+            (found.finding.severity == Severity::Error ? errors : warnings)++;
+        }
     }
     if (errors + warnings == 0) {
         out << name << ": no problems found\n";
@@ -97,6 +100,13 @@ int CheckScript(const std::string &name, std::string_view text, const std::files
     out << name << ": " << errors << (errors == 1 ? " error, " : " errors, ") << warnings
         << (warnings == 1 ? " warning" : " warnings") << "\n";
     return 1;
+}
+
+int CheckScript(const std::string &name, std::string_view text, const std::filesystem::path &directory,
+                std::ostream &out)
+{
+    TextLines lines(text);
+    return CheckScript(name, lines, directory, out);
 }
 
 } // namespace tesselin

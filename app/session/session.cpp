@@ -180,7 +180,10 @@ void Session::RunScript(LineSource &lines, const std::string &name)
         if (!line)
             break;
         number++;
-        RunLine(*line, name + ":" + std::to_string(number));
+        if (lines.TooLong())
+            RefuseLongLine(name + ":" + std::to_string(number));
+        else
+            RunLine(*line, name + ":" + std::to_string(number));
         if (Stopped() || InterruptPending())
             return;
     }
@@ -196,6 +199,12 @@ void Session::RunScript(std::string_view text, const std::string &name)
 {
     TextLines lines(text);
     RunScript(lines, name);
+}
+
+void Session::RefuseLongLine(const std::string &where)
+{
+    where_ = where;
+    Fail(LineTooLongMessage());
 }
 
 void Session::InputFailed(const std::string &where, const std::string &reason)
