@@ -11,6 +11,7 @@ packages=(
   libreadline-dev libsdl2-dev
   libimagequant-dev libwebp-dev
   libgtest-dev libgmock-dev
+  ffmpeg
 )
 
 exec "$(dirname "$0")/install-missing.sh" "${packages[@]}"

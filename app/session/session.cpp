@@ -84,6 +84,12 @@ std::unique_ptr<Session> Session::Start(const SessionOptions &options, MessageSi
         session->animation_ = AnimationWriter::Open(options.animation, options.fps, error);
         if (!session->animation_)
             return nullptr;
+        if (auto format = AnimationFormatOf(options.animation); HeldFps(*format, options.fps) > options.fps) {
+            char words[160];
+            std::snprintf(words, sizeof words, "Warning: --fps %g asks for frames of %g s, but %s; frames that long are written",
+                          options.fps, 1 / options.fps, LongestFrame(*format).c_str());
+            sink.Line(words);
+        }
         if (AnimationFormatOf(options.animation) == AnimationFormat::Gif && options.fps > 50)
             sink.Line("Warning: GIF frames last whole hundredths of a second, and many viewers slow down "
                       "frames shorter than 2; above 50 frames per second use .webp or .mp4");
