@@ -1,8 +1,7 @@
 #include "app/view/script_runner.h"
+#include "app/process/line_reader.h"
 #include "app/plugin_host/module.h"
 
-#include <fstream>
-#include <sstream>
 
 namespace tesselin {
 
@@ -22,20 +21,6 @@ private:
     MessageSink &next_;
 };
 
-namespace {
-
-std::optional<std::string> ReadFile(const std::string &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return std::nullopt;
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-} // namespace
-
 SceneRunner::SceneRunner(std::string script, std::string modulePath, MessageSink &sink, int samples,
                          StereoLook look)
     : script_(std::move(script)), modulePath_(std::move(modulePath)), samples_(samples), look_(look),
@@ -52,9 +37,12 @@ SceneOutcome SceneRunner::Run(const Camera &camera)
     // Only one session can hold the host at a time: the old one goes first.
     session_.reset();
     SceneOutcome outcome;
-    auto text = ReadFile(script_);
+    // Read line by line, as run reads it: memory stays within the longest
+    // line a script may hold, whatever the file holds.
+    std::string reason;
+    auto text = LineReader::Open(script_, reason);
     if (!text) {
-        outcome.problem = "cannot read the script " + script_;
+        outcome.problem = reason;
         sink_->Line("tesselin: " + outcome.problem);
         return outcome;
     }
