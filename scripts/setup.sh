@@ -16,6 +16,8 @@ packages=(
   # The window tests: a virtual X display, input and screen reading. The
   # manual's picture check: Python's imaging library.
   xvfb xauth xdotool imagemagick python3-pil
+  # MP4 animations and their tests.
+  ffmpeg
 )
 
 exec "$(dirname "$0")/install-missing.sh" "${packages[@]}"

@@ -161,15 +161,13 @@ int Check(const std::string &script)
         std::fprintf(stderr, "tesselin: %s\n", error.c_str());
         return 2;
     }
-    std::string text;
-    while (auto line = reader->Next())
-        (text += *line) += '\n';
+    std::error_code status;
+    int found = CheckScript(script == "-" ? "stdin" : script, *reader, std::filesystem::current_path(status), std::cout);
     if (!reader->Error().empty()) {
         std::fprintf(stderr, "tesselin: cannot read %s: %s\n", script.c_str(), reader->Error().c_str());
         return 2;
     }
-    std::error_code status;
-    return CheckScript(script == "-" ? "stdin" : script, text, std::filesystem::current_path(status), std::cout);
+    return found;
 }
 
 // What holds for every run of the program, before anything else.

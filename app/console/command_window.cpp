@@ -178,6 +178,12 @@ int CommandWindow(Session &session)
         }
         if (!line)
             break;
+        // A line over the limit was never held: it is refused, and kept out
+        // of the history.
+        if (keyboard.lines ? keyboard.lines->TooLong() : piped.TooLong()) {
+            session.RefuseLongLine(terminal ? std::string() : "stdin:" + std::to_string(++number));
+            continue;
+        }
         if (keyboard.history)
             keyboard.history->Add(*line);
         after = RunLine(session, *line, terminal, ++number);

@@ -21,6 +21,9 @@ public:
 
     // The next line typed; none at the end of input (Ctrl-D).
     std::optional<std::string> Next();
+    // True when the line Next just gave was longer than MaxLineLength
+    // (process/line_reader.h): it comes back empty, its rest dropped.
+    bool TooLong() const;
 
 private:
     std::string prompt_;

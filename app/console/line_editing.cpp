@@ -7,6 +7,7 @@
 #include <readline/readline.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -85,6 +86,38 @@ std::vector<std::string> WindowCommandsStartingWith(std::string_view prefix)
     return found;
 }
 
+namespace {
+
+// Opens the history file for appending, made if missing, never through a
+// symbolic link: readline rewrites the file when it trims it, which would
+// change whatever file a link names. -1 with the reason in problem when the
+// file is not one the history may use.
+int OpenHistoryFile(const std::filesystem::path &file, std::string &problem)
+{
+    // Non-blocking, so that a FIFO at the path cannot hold the window up.
+    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    if (fd < 0) {
+        problem = errno == ELOOP ? "it is a symbolic link, which is not followed" : std::strerror(errno);
+        return -1;
+    }
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        problem = "it is not a regular file";
+        ::close(fd);
+        return -1;
+    }
+    // Typed lines may name private files: the history is the user's alone,
+    // also when it was made before with a wider mode.
+    if ((status.st_mode & 07777) != 0600 && fchmod(fd, 0600) != 0) {
+        problem = std::string("its mode cannot be made 0600: ") + std::strerror(errno);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
 History::History(std::optional<std::filesystem::path> file) : file_(std::move(file))
 {
     using_history();
@@ -93,10 +126,10 @@ History::History(std::optional<std::filesystem::path> file) : file_(std::move(fi
         return;
     std::error_code status;
     std::filesystem::create_directories(file_->parent_path(), status);
-    // Typed lines may name private files: the history is the user's alone.
-    int made = ::open(file_->c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    std::string reason;
+    int made = OpenHistoryFile(*file_, reason);
     if (made < 0) {
-        problem_ = "the command history cannot be kept in " + file_->string() + ": " + std::strerror(errno);
+        problem_ = "the command history cannot be kept in " + file_->string() + ": " + reason;
         file_.reset();
         return;
     }

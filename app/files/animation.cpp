@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <limits>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -275,6 +276,11 @@ protected:
                 return false;
             }
         }
+        // The encoder counts time in an int of milliseconds: about 24 days.
+        if (timestamp_ > std::numeric_limits<int>::max() - FrameDuration(frames_, fps_, 1000)) {
+            error = "a WebP animation lasts at most 24 days; use a higher --fps or fewer frames";
+            return false;
+        }
         WebPPicture picture;
         if (!WebPPictureInit(&picture)) {
             error = "the WebP library does not match its headers";
@@ -409,7 +415,8 @@ private:
         }
         char size[32], rate[32];
         std::snprintf(size, sizeof size, "%dx%d", width_, height_);
-        std::snprintf(rate, sizeof rate, "%.6g", fps_);
+        // A fraction, which ffmpeg takes at any rate down to one frame an hour.
+        std::snprintf(rate, sizeof rate, "%lld/1000000", std::max(1LL, std::llround(fps_ * 1e6)));
         // H.264 in 4:2:0 wants even sides: odd ones get a white edge.
         std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
                                          "-f", "rawvideo", "-pix_fmt", "rgb0", "-s", size, "-framerate", rate,
@@ -473,7 +480,35 @@ std::optional<AnimationFormat> AnimationFormatOf(const std::string &path)
 int FrameDuration(int index, double fps, int unitsPerSecond)
 {
     auto at = [&](int frame) { return std::llround(frame * unitsPerSecond / fps); };
-    return int(at(index + 1) - at(index));
+    return int(std::max<long long>(1, at(index + 1) - at(index)));
+}
+
+double SlowestFps(AnimationFormat format)
+{
+    switch (format) {
+    case AnimationFormat::Gif:
+        return 100.0 / 65535;
+    case AnimationFormat::Webp:
+        return 1000.0 / 16777215;
+    case AnimationFormat::Mp4:
+        return 1.0 / 3600;
+    }
+    return 1;
+}
+
+double HeldFps(AnimationFormat format, double fps) { return std::max(fps, SlowestFps(format)); }
+
+std::string LongestFrame(AnimationFormat format)
+{
+    switch (format) {
+    case AnimationFormat::Gif:
+        return "a GIF frame lasts at most 655.35 s";
+    case AnimationFormat::Webp:
+        return "a WebP frame lasts at most 16777.215 s";
+    case AnimationFormat::Mp4:
+        return "an MP4 frame is held at most 3600 s";
+    }
+    return {};
 }
 
 std::unique_ptr<AnimationWriter> AnimationWriter::Open(const std::string &path, double fps, std::string &error)
@@ -487,6 +522,7 @@ std::unique_ptr<AnimationWriter> AnimationWriter::Open(const std::string &path, 
         error = "the frame rate must be above 0 and at most 120 frames per second";
         return nullptr;
     }
+    fps = HeldFps(*format, fps);
     switch (*format) {
     case AnimationFormat::Gif:
         return std::unique_ptr<AnimationWriter>(new GifWriter(path, fps));

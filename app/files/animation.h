@@ -23,7 +23,17 @@ inline constexpr double MaxFps = 120;
 // How long frame number index (from 0) is shown, in units per second,
 // so that the frames' times add up without drift: GIF counts hundredths,
 // WebP thousandths.
+// Never 0: a frame shorter than one unit lasts one.
 int FrameDuration(int index, double fps, int unitsPerSecond);
+
+// The slowest frame rate a format can hold: a GIF frame lasts at most 65535
+// hundredths, a WebP frame 2^24 - 1 thousandths; an MP4 is held at one frame
+// an hour.
+double SlowestFps(AnimationFormat format);
+// What the format can hold of fps: raised to SlowestFps when slower.
+double HeldFps(AnimationFormat format, double fps);
+// The longest frame of a format, in words, for a warning.
+std::string LongestFrame(AnimationFormat format);
 
 // Takes frames one by one and writes them as they come where the format
 // allows. The first frame fixes the size; a later frame of another size is

@@ -26,10 +26,21 @@ std::string_view WithoutCarriageReturn(std::string_view line)
     return line;
 }
 
+// A line end's carriage return is not part of the line, so a raw line may
+// hold one byte more than the limit.
+constexpr std::size_t MaxRawLine = MaxLineLength + 1;
+
 } // namespace
+
+std::string LineTooLongMessage()
+{
+    return "the line is longer than " + std::to_string(MaxLineLength >> 20) +
+           " MiB, the most a script line may hold; it is skipped";
+}
 
 std::optional<std::string_view> TextLines::Next()
 {
+    tooLong_ = false;
     if (done_ || rest_.empty())
         return std::nullopt;
     std::size_t end = rest_.find('\n');
@@ -42,7 +53,7 @@ std::optional<std::string_view> TextLines::Next()
     }
     if (std::exchange(first_, false))
         line = WithoutByteOrderMark(line);
-    return WithoutCarriageReturn(line);
+    return Complete(line);
 }
 
 std::unique_ptr<LineReader> LineReader::Open(const std::string &path, std::string &error)
@@ -100,6 +111,23 @@ bool LineReader::Fill()
     }
 }
 
+std::string_view LineSource::Complete(std::string_view line)
+{
+    line = WithoutCarriageReturn(line);
+    if (line.size() <= MaxLineLength)
+        return line;
+    tooLong_ = true;
+    return {};
+}
+
+void LineReader::Carry(const char *begin, std::size_t length)
+{
+    std::size_t needed = line_.size() + length;
+    if (needed > line_.capacity())
+        line_.reserve(std::min(std::max(needed, 2 * line_.capacity()), MaxRawLine));
+    line_.append(begin, length);
+}
+
 std::optional<std::string_view> LineReader::Next()
 {
     auto line = NextLine();
@@ -110,6 +138,7 @@ std::optional<std::string_view> LineReader::Next()
 
 std::optional<std::string_view> LineReader::NextLine()
 {
+    tooLong_ = false;
     // A partial line left by an interrupted read is continued, not lost.
     bool partial = carried_;
     carried_ = false;
@@ -125,17 +154,26 @@ std::optional<std::string_view> LineReader::NextLine()
         }
         const char *begin = buffer_.data() + start_;
         const char *newline = static_cast<const char *>(std::memchr(begin, '\n', end_ - start_));
-        if (newline) {
-            std::size_t length = std::size_t(newline - begin);
-            start_ += length + 1;
-            if (!partial)
-                return WithoutCarriageReturn({begin, length});
-            line_.append(begin, length);
-            return WithoutCarriageReturn(line_);
+        std::size_t length = newline ? std::size_t(newline - begin) : end_ - start_;
+        start_ += newline ? length + 1 : length;
+        if (skipping_) {
+            skipping_ = !newline;
+            continue;
         }
-        line_.append(begin, end_ - start_);
+        if (line_.size() + length > MaxRawLine) {
+            // Said as soon as the limit is passed: a line that never ends is
+            // reported, not waited for.
+            std::string().swap(line_);
+            skipping_ = !newline;
+            tooLong_ = true;
+            return std::string_view();
+        }
+        if (newline && !partial)
+            return Complete({begin, length});
+        Carry(begin, length);
         partial = true;
-        start_ = end_;
+        if (newline)
+            return Complete(line_);
     }
     if (!ended_) {
         carried_ = partial; // interrupted: only a complete line runs
@@ -144,7 +182,7 @@ std::optional<std::string_view> LineReader::NextLine()
     // The last line may lack its line end; after a read error it is not run.
     if (!partial || !error_.empty())
         return std::nullopt;
-    return WithoutCarriageReturn(line_);
+    return Complete(line_);
 }
 
 } // namespace tesselin

@@ -2,9 +2,15 @@
 // in by a generator runs each line as soon as it is complete, and memory
 // does not grow with the script's length. Splitting a line into tokens is
 // not done here (see script/tokenizer.h).
+//
+// One line holds at most MaxLineLength bytes. A longer one (a file with no
+// line ends, /dev/zero, a generator gone wrong) is not held: the reader says
+// so at once and skips what is left of it up to its line end, so memory stays
+// within the limit and a block, whatever arrives.
 #ifndef TESSELIN_APP_PROCESS_LINE_READER_H
 #define TESSELIN_APP_PROCESS_LINE_READER_H
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,6 +29,14 @@ inline std::string_view WithoutByteOrderMark(std::string_view text)
     return text;
 }
 
+// The longest script line any reader takes (run, check, view, the command
+// window, editors' tools), without its line end: far above any real script,
+// low enough that every reader can hold a line of it.
+inline constexpr std::size_t MaxLineLength = std::size_t(16) << 20; // 16 MiB
+
+// What is said about a line over MaxLineLength, after "FILE:LINE: Error! ".
+std::string LineTooLongMessage();
+
 // Where the lines of a script come from.
 class LineSource {
 public:
@@ -33,6 +47,15 @@ public:
     virtual std::optional<std::string_view> Next() = 0;
     // Why the lines ended early; empty when the input simply ended.
     virtual std::string Error() const { return {}; }
+    // True when the line Next just gave was longer than MaxLineLength: it
+    // comes back empty, and the rest of it is skipped by the next call.
+    bool TooLong() const { return tooLong_; }
+
+protected:
+    // line without its carriage return, or empty and TooLong when it is
+    // longer than MaxLineLength.
+    std::string_view Complete(std::string_view line);
+    bool tooLong_ = false;
 };
 
 // The lines of a text held in memory.
@@ -71,6 +94,9 @@ private:
     std::optional<std::string_view> NextLine();
     // Reads more into the buffer; false at the end or on an error.
     bool Fill();
+    // Adds length bytes at begin to the line that spans blocks, growing it
+    // by doubling but never past what the longest line needs.
+    void Carry(const char *begin, std::size_t length);
 
     int fd_;
     bool owned_;
@@ -78,6 +104,7 @@ private:
     std::size_t start_ = 0, end_ = 0;
     std::string line_; // a line that spans more than one block
     bool carried_ = false; // line_ holds the start of a line
+    bool skipping_ = false; // the rest of a line over the limit is dropped
     bool ended_ = false;
     bool first_ = true; // the first line may begin with a byte-order mark
     std::string error_;

@@ -229,10 +229,32 @@ bool WriteReplacing(const std::filesystem::path &target, const struct stat *exis
 // What a path names, as WriteOutputFile and PendingOutput treat it.
 enum class TargetKind { StandardOutput, Missing, Directory, Special, Ordinary, Unreadable };
 
+// Whether path is a symbolic link that another user placed in a shared
+// folder (sticky and world-writable, like /tmp). Such a link is not
+// followed, as the kernel's own link protection would refuse it: whoever
+// made it could otherwise send our output over any file we may write.
+// Links that are ours or the folder owner's are followed as elsewhere.
+bool IsForeignSharedLink(const std::string &path)
+{
+    struct stat link {};
+    if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return false;
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    struct stat shared {};
+    if (stat(folder.empty() ? "." : folder.c_str(), &shared) != 0)
+        return false;
+    bool sharedFolder = (shared.st_mode & S_ISVTX) && (shared.st_mode & S_IWOTH);
+    return sharedFolder && link.st_uid != geteuid() && link.st_uid != shared.st_uid;
+}
+
 TargetKind KindOf(const std::string &path, struct stat &status, std::string &reason)
 {
     if (path == "-")
         return TargetKind::StandardOutput;
+    if (IsForeignSharedLink(path)) {
+        reason = "it is a link in a shared folder (sticky, world-writable) owned by another user; not followed";
+        return TargetKind::Unreadable;
+    }
     if (stat(path.c_str(), &status) != 0) {
         // A dangling symbolic link is replaced by the file, as any path that
         // names nothing yet.

@@ -4,6 +4,7 @@
 #include "app/process/line_reader.h"
 
 #include <cstdlib>
+#include <functional>
 
 namespace tesselin {
 
@@ -71,6 +72,11 @@ bool ScriptChecker::FollowCanvases(const std::vector<Token> &tokens, int number)
     return false;
 }
 
+void ScriptChecker::LineTooLong(int number)
+{
+    findings_.push_back({number, {Severity::Error, 0, LineTooLongMessage()}});
+}
+
 void ScriptChecker::Line(std::string_view text, int number)
 {
     auto tokens = TokenizeLine(text);
@@ -92,29 +98,42 @@ void ScriptChecker::Line(std::string_view text, int number)
 
 namespace tesselin {
 
-std::vector<LineFinding> CheckText(std::string_view text, const std::filesystem::path &directory)
+namespace {
+
+// Hands every finding of the lines to found as each line is read.
+void EachFinding(LineSource &lines, const std::filesystem::path &directory,
+                 const std::function<void(const LineFinding &)> &found)
 {
     ScriptChecker checker(directory);
-    text = WithoutByteOrderMark(text);
     int number = 0;
-    while (!text.empty()) {
-        std::size_t end = text.find('\n');
-        checker.Line(text.substr(0, end), ++number);
-        if (end == std::string_view::npos)
-            break;
-        text.remove_prefix(end + 1);
+    while (auto line = lines.Next()) {
+        if (lines.TooLong())
+            checker.LineTooLong(++number);
+        else
+            checker.Line(*line, ++number);
+        for (const LineFinding &finding : checker.TakeFindings())
+            found(finding);
     }
-    return checker.Findings();
 }
 
-int CheckScript(const std::string &name, std::string_view text, const std::filesystem::path &directory,
+} // namespace
+
+std::vector<LineFinding> CheckText(std::string_view text, const std::filesystem::path &directory)
+{
+    TextLines lines(text);
+    std::vector<LineFinding> all;
+    EachFinding(lines, directory, [&](const LineFinding &finding) { all.push_back(finding); });
+    return all;
+}
+
+int CheckScript(const std::string &name, LineSource &lines, const std::filesystem::path &directory,
                 std::ostream &out)
 {
     int errors = 0, warnings = 0;
-    for (const LineFinding &found : CheckText(text, directory)) {
+    EachFinding(lines, directory, [&](const LineFinding &found) {
         out << FormatFinding(name + ":" + std::to_string(found.line), found.finding) << "\n";
         (found.finding.severity == Severity::Error ? errors : warnings)++;
-    }
+    });
     if (errors + warnings == 0) {
         out << name << ": no problems found\n";
         return 0;
@@ -122,6 +141,13 @@ int CheckScript(const std::string &name, std::string_view text, const std::files
     out << name << ": " << errors << (errors == 1 ? " error, " : " errors, ") << warnings
         << (warnings == 1 ? " warning" : " warnings") << "\n";
     return 1;
+}
+
+int CheckScript(const std::string &name, std::string_view text, const std::filesystem::path &directory,
+                std::ostream &out)
+{
+    TextLines lines(text);
+    return CheckScript(name, lines, directory, out);
 }
 
 } // namespace tesselin

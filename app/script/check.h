@@ -3,12 +3,14 @@
 #ifndef TESSELIN_APP_SCRIPT_CHECK_H
 #define TESSELIN_APP_SCRIPT_CHECK_H
 
+#include "app/process/line_reader.h"
 #include "app/script/hints.h"
 
 #include <filesystem>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tesselin {
@@ -26,7 +28,13 @@ public:
 
     // The next line of the script (its number counted from 1).
     void Line(std::string_view text, int number);
+    // A line too long to read (process/line_reader.h): the plug-in would
+    // never see it.
+    void LineTooLong(int number);
     const std::vector<LineFinding> &Findings() const { return findings_; }
+    // The findings so far, in line order, handed over and forgotten: a long
+    // script's report is written as it goes.
+    std::vector<LineFinding> TakeFindings() { return std::exchange(findings_, {}); }
 
 private:
     // Follows the canvases the script makes; false when the line would meet
@@ -53,8 +61,11 @@ private:
 std::vector<LineFinding> CheckText(std::string_view text, const std::filesystem::path &directory);
 
 // Checks a whole script named name and writes one line per finding to out
-// (name:LINE:COLUMN: ...), then a summary line; 1 when anything was found, 0
-// when the script is clean.
+// (name:LINE:COLUMN: ...) as the lines are read, then a summary line; 1 when
+// anything was found, 0 when the script is clean. Reading stops at the
+// source's end or error; an error is the caller's to report.
+int CheckScript(const std::string &name, LineSource &lines, const std::filesystem::path &directory,
+                std::ostream &out);
 int CheckScript(const std::string &name, std::string_view text, const std::filesystem::path &directory,
                 std::ostream &out);
 

@@ -139,8 +139,9 @@ Finding Hint(int column, std::string text) { return {Severity::Hint, column, std
 std::string FormatFinding(const std::string &where, const Finding &finding)
 {
     std::string line;
+    // A finding about the whole line (column 0) names no column.
     if (!where.empty())
-        line = where + ":" + std::to_string(finding.column) + ": ";
+        line = where + (finding.column > 0 ? ":" + std::to_string(finding.column) : std::string()) + ": ";
     return line + MessageLine(finding.severity, finding.text);
 }
 

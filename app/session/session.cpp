@@ -76,6 +76,12 @@ std::unique_ptr<Session> Session::Start(const SessionOptions &options, MessageSi
         session->animation_ = AnimationWriter::Open(options.animation, options.fps, error);
         if (!session->animation_)
             return nullptr;
+        if (auto format = AnimationFormatOf(options.animation); HeldFps(*format, options.fps) > options.fps) {
+            char words[160];
+            std::snprintf(words, sizeof words, "Warning: --fps %g asks for frames of %g s, but %s; frames that long are written",
+                          options.fps, 1 / options.fps, LongestFrame(*format).c_str());
+            sink.Line(words);
+        }
         if (AnimationFormatOf(options.animation) == AnimationFormat::Gif && options.fps > 50)
             sink.Message(Severity::Warning, "GIF frames last whole hundredths of a second, and many viewers slow down "
                       "frames shorter than 2; above 50 frames per second use .webp or .mp4");
@@ -175,7 +181,10 @@ void Session::RunScript(LineSource &lines, const std::string &name)
         if (!line)
             break;
         number++;
-        RunLine(*line, name + ":" + std::to_string(number));
+        if (lines.TooLong())
+            RefuseLongLine(name + ":" + std::to_string(number));
+        else
+            RunLine(*line, name + ":" + std::to_string(number));
         if (Stopped() || InterruptPending())
             return;
     }
@@ -191,6 +200,12 @@ void Session::RunScript(std::string_view text, const std::string &name)
 {
     TextLines lines(text);
     RunScript(lines, name);
+}
+
+void Session::RefuseLongLine(const std::string &where)
+{
+    where_ = where;
+    Fail(LineTooLongMessage());
 }
 
 void Session::InputFailed(const std::string &where, const std::string &reason)

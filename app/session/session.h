@@ -88,6 +88,9 @@ public:
     // names the script. Lines run as they arrive from lines.
     void RunScript(LineSource &lines, const std::string &name);
     void RunScript(std::string_view text, const std::string &name);
+    // Reports a line over MaxLineLength (process/line_reader.h) as a failing
+    // line that never reached the plug-in; the run goes on.
+    void RefuseLongLine(const std::string &where);
     // Reports that input could not be read (or held) any further: an error.
     void InputFailed(const std::string &where, const std::string &reason);
     // Says, once input has ended, what the person may have missed.

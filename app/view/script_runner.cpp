@@ -3,10 +3,9 @@
 #include "app/process/line_reader.h"
 
 #include <algorithm>
-
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <vector>
 
 namespace tesselin {
 
@@ -28,36 +27,46 @@ private:
 
 namespace {
 
-std::optional<std::string> ReadFile(const std::string &path)
+// How many lines a script file holds, read in blocks so that memory stays
+// flat; 0 for what is not a regular file (a pipe or a device never ends).
+int CountLines(const std::string &path)
 {
+    std::error_code status;
+    if (!std::filesystem::is_regular_file(path, status))
+        return 0;
     std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return std::nullopt;
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    std::vector<char> block(64 * 1024);
+    int lines = 0;
+    bool open = false;
+    while (file.read(block.data(), std::streamsize(block.size())) || file.gcount() > 0) {
+        auto end = block.begin() + file.gcount();
+        lines += int(std::count(block.begin(), end, '\n'));
+        open = end[-1] != '\n';
+    }
+    return lines + open;
 }
 
-// The lines of a script in memory, saying where the run is as each one starts.
+// The lines of a script, saying where the run is as each one starts.
 class CountedLines final : public LineSource {
 public:
-    CountedLines(std::string_view text, const std::function<void(int, int)> &onLine)
-        : lines_(text), onLine_(onLine),
-          count_(int(std::count(text.begin(), text.end(), '\n') + (!text.empty() && text.back() != '\n')))
+    CountedLines(LineSource &lines, int count, const std::function<void(int, int)> &onLine)
+        : lines_(lines), onLine_(onLine), count_(count)
     {
     }
     std::optional<std::string_view> Next() override
     {
         auto line = lines_.Next();
+        tooLong_ = lines_.TooLong();
         if (line && onLine_) {
             number_++;
             onLine_(number_, std::max(count_, number_));
         }
         return line;
     }
+    std::string Error() const override { return lines_.Error(); }
 
 private:
-    TextLines lines_;
+    LineSource &lines_;
     const std::function<void(int, int)> &onLine_;
     int count_, number_ = 0;
 };
@@ -80,9 +89,12 @@ SceneOutcome SceneRunner::Run(const Camera &camera)
     // Only one session can hold the host at a time: the old one goes first.
     session_.reset();
     SceneOutcome outcome;
-    auto text = ReadFile(script_);
+    // Read line by line, as run reads it: memory stays within the longest
+    // line a script may hold, whatever the file holds.
+    std::string reason;
+    auto text = LineReader::Open(script_, reason);
     if (!text) {
-        outcome.problem = "cannot read the script " + script_;
+        outcome.problem = reason;
         sink_->Line("tesselin: " + outcome.problem);
         return outcome;
     }
@@ -101,7 +113,7 @@ SceneOutcome SceneRunner::Run(const Camera &camera)
         sink_->Line("tesselin: " + error);
         return outcome;
     }
-    CountedLines lines(*text, onLine_);
+    CountedLines lines(*text, onLine_ ? CountLines(script_) : 0, onLine_);
     session_->RunScript(lines, script_);
     if (session_->HadError()) {
         outcome.problem = sink_->firstError.empty() ? "the script failed" : sink_->firstError;

@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <functional>
+#include <iterator>
 
 namespace {
 
@@ -190,6 +192,60 @@ TEST(History, AFolderThatCannotBeMadeIsReportedNotFatal)
     EXPECT_FALSE(history.Problem().empty());
     history.Add("cube"); // still remembered for this session
     EXPECT_EQ(InMemory(), std::vector<std::string>{"cube"});
+}
+
+// What may sit at the history's path: a link or anything but a regular file
+// is reported and left alone (no history is kept in it), and an existing
+// file is made private.
+TEST(History, OnlyAPlainFileOfItsOwnIsUsed)
+{
+    struct Case {
+        const char *name;
+        std::function<void(const StateFolder &)> make;
+        bool used;
+    } cases[] = {
+        {"a link to another file",
+         [](const StateFolder &state) { fs::create_symlink(state.path / "other", state.file); }, false},
+        {"a dangling link",
+         [](const StateFolder &state) { fs::create_symlink(state.path / "nowhere", state.file); }, false},
+        {"a FIFO", [](const StateFolder &state) { ASSERT_EQ(mkfifo(state.file.c_str(), 0644), 0); }, false},
+        {"a folder", [](const StateFolder &state) { fs::create_directory(state.file); }, false},
+        {"an existing 0644 file",
+         [](const StateFolder &state) {
+             std::ofstream(state.file) << "cube\n";
+             chmod(state.file.c_str(), 0644);
+         },
+         true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        StateFolder state;
+        fs::create_directories(state.file.parent_path());
+        // Another file of the user's, which a link must not let the history touch.
+        fs::path other = state.path / "other";
+        std::string otherText;
+        for (int i = 0; i < History::Kept + 500; i++)
+            otherText += "line " + std::to_string(i) + "\n";
+        std::ofstream(other) << otherText;
+        chmod(other.c_str(), 0644);
+        c.make(state);
+        {
+            History history(state.file);
+            EXPECT_EQ(history.Problem().empty(), c.used) << history.Problem();
+            history.Add("sphere");
+            EXPECT_EQ(InMemory().back(), "sphere"); // still remembered for this session
+        }
+        struct stat info {};
+        ASSERT_EQ(stat(other.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0644u);
+        std::ifstream in(other);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), otherText);
+        if (c.used) {
+            ASSERT_EQ(stat(state.file.c_str(), &info), 0);
+            EXPECT_EQ(info.st_mode & 07777, 0600u);
+            EXPECT_EQ(state.Lines(), (std::vector<std::string>{"cube", "sphere"}));
+        }
+    }
 }
 
 } // namespace

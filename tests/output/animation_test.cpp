@@ -167,6 +167,51 @@ TEST(Animation, FramesAndTheirTimesReadBack)
     }
 }
 
+// Frame rates at both ends of what --fps takes: a frame longer than the
+// format can hold is held at its longest, and no frame lasts no time.
+TEST(Animation, FrameTimesStayWithinWhatTheFormatHolds)
+{
+    struct Case {
+        FormatCase format;
+        double fps;
+        int expected; // each frame's duration in the format's units
+    } cases[] = {
+        {{".gif", 100, ReadGif, 6}, 0.001, 65535},   {{".gif", 100, ReadGif, 6}, 1e-300, 65535},
+        {{".gif", 100, ReadGif, 6}, 120, 1},         {{".webp", 1000, ReadWebp, 6}, 0.001, 1000000},
+        {{".webp", 1000, ReadWebp, 6}, 1e-300, 16777215},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.format.extension) + " at " + std::to_string(c.fps));
+        std::vector<Image> frames = {Frame(20, 10, 0), Frame(20, 10, 1), Frame(20, 10, 2)};
+        std::string path = render::ScratchDirectory() + "/ends" + c.format.extension;
+        std::string error;
+        ASSERT_TRUE(Write(path, c.fps, frames, error)) << error;
+        auto decoded = c.format.read(path);
+        ASSERT_TRUE(decoded);
+        ASSERT_EQ(decoded->durations.size(), frames.size());
+        for (int duration : decoded->durations)
+            EXPECT_EQ(duration, c.expected);
+    }
+    // ffmpeg takes every rate, the slowest held at a frame an hour.
+    if (ProgramOnPath("ffmpeg")) {
+        for (double fps : {0.001, 1e-300, 120.0}) {
+            SCOPED_TRACE(".mp4 at " + std::to_string(fps));
+            std::string movie = render::ScratchDirectory() + "/ends.mp4", error;
+            EXPECT_TRUE(Write(movie, fps, {Frame(20, 10, 0), Frame(20, 10, 1)}, error)) << error;
+            EXPECT_GT(std::filesystem::file_size(movie), 0u);
+        }
+    }
+    // At the fastest rate WebP frames alternate between 8 and 9 ms.
+    std::string path = render::ScratchDirectory() + "/fast.webp", error;
+    ASSERT_TRUE(Write(path, 120, {Frame(20, 10, 0), Frame(20, 10, 1), Frame(20, 10, 2)}, error)) << error;
+    auto decoded = ReadWebp(path);
+    ASSERT_TRUE(decoded);
+    for (int duration : decoded->durations) {
+        EXPECT_GE(duration, 8);
+        EXPECT_LE(duration, 9);
+    }
+}
+
 TEST(Animation, GifPaletteIsDitheredOverSmoothRamps)
 {
     // A ramp of 256 x 3 colours needs more than 256 entries; dithering mixes
@@ -243,9 +288,13 @@ TEST(Animation, FrameDurationsAddUpWithoutDrift)
             for (int i = 0; i < 600; i++) {
                 int d = FrameDuration(i, fps, units);
                 EXPECT_LE(std::abs(d - units / fps), 1.0);
+                EXPECT_GE(d, 1) << "a frame never lasts no time";
                 total += d;
             }
-            EXPECT_EQ(total, std::llround(600 * units / fps)) << fps << " " << units;
+            // Frames shorter than a unit last one, so only those add up exactly.
+            if (units / fps >= 1) {
+                EXPECT_EQ(total, std::llround(600 * units / fps)) << fps << " " << units;
+            }
         }
 }
 

@@ -257,4 +257,50 @@ TEST_F(OutputFiles, ReplacedFileKeepsItsPermissionsAndLinksStayLinks)
     EXPECT_EQ(Leftovers(), std::vector<std::string>());
 }
 
+// A link another user left in a shared folder (sticky, world-writable, like
+// /tmp) is not followed even by root, whatever the kernel's own protection
+// says; a link of ours there is followed as anywhere else.
+TEST_F(OutputFiles, ForeignLinkInSharedFolderIsNotFollowed)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "giving a link to another user needs root";
+    // One finished frame, so that an animation has something to write.
+    std::string script = Script("canvas 40 30 persp 30 1 100 10\nfinish\n");
+    std::string shared = Path("shared"), target = Path("target.png"), before = "the file the link names\n";
+    fs::create_directories(shared);
+    ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+    struct Case {
+        const char *name;
+        uid_t owner;
+        bool followed;
+    } cases[] = {
+        {"another user's link", 65534, false},
+        {"our own link", geteuid(), true},
+    };
+    for (const Case &c : cases) {
+        for (const char *name : {"link.png", "link.gif"}) {
+            SCOPED_TRACE(std::string(c.name) + " " + name);
+            WriteFile(target, before);
+            std::string link = shared + "/" + name;
+            fs::remove(link);
+            fs::create_symlink(target, link);
+            ASSERT_EQ(lchown(link.c_str(), c.owner, c.owner), 0);
+            // A picture through -o, an animation through --animation: both
+            // reach the file through the one safe writer.
+            bool animation = fs::path(name).extension() == ".gif";
+            ChildResult result = Run({"run", script, animation ? "--animation" : "-o", link});
+            EXPECT_TRUE(fs::is_symlink(link));
+            if (c.followed) {
+                EXPECT_EQ(result.status, 0) << result.err;
+                EXPECT_NE(ReadFile(target), before);
+            } else {
+                EXPECT_EQ(result.status, 1) << result.err;
+                EXPECT_TRUE(Contains(result.err, "link in a shared folder")) << result.err;
+                EXPECT_EQ(ReadFile(target), before);
+            }
+            EXPECT_EQ(Leftovers(), std::vector<std::string>());
+        }
+    }
+}
+
 } // namespace

@@ -232,11 +232,50 @@ TEST_F(ScriptInput, OutOfMemoryEndsTheRunWithAMessageAndKeepsTheImages)
     EXPECT_TRUE(result.exited) << "ended by signal " << result.signal;
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(Contains(result.err, "-:4: Error! ")) << result.err;
-    EXPECT_TRUE(Contains(result.err, "memory")) << result.err;
+    // The line bound now stops an endless line long before memory runs out;
+    // either way the run ends with an error and the images are kept.
+    EXPECT_TRUE(Contains(result.err, "memory") || Contains(result.err, "longer than 16 MiB")) << result.err;
     auto frame = render::LoadPng(frames + "-0001.png"), window = render::LoadPng(out);
     ASSERT_TRUE(frame && window);
     EXPECT_EQ(render::CountNear(*frame, render::Rgb(255, 0, 0), 2), 32 * 24);
     EXPECT_EQ(render::CountNear(*window, render::Rgb(255, 0, 0), 2), 32 * 24);
+}
+
+// A line over the bound (a file or pipe that never sends a line end) is an
+// error on its own line, and reading goes on after its end, in memory far
+// below what holding the line would take.
+TEST_F(ScriptInput, OverlongLineIsAnErrorAndReadingGoesOn)
+{
+    std::string overlong(17u << 20, 'x');
+    std::string script = Script(overlong + "\ncanvas 20 10\nnonsense 1\n");
+    rlim_t limit = std::max<rlim_t>(1500000000, RoomToStart(render::ScratchDirectory()));
+    struct Case {
+        std::vector<std::string> args;
+        std::string input;      // sent to standard input
+        std::string laterLine;  // what shows that reading went on
+    } cases[] = {
+        {{"run", script, "-o", Path("after.png")}, "", script + ":3:"},
+        {{"check", script}, "", script + ":3:1: Error!"},
+        {{"check", "-"}, std::string(20000000, 'y'), ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        fs::remove(Path("after.png"));
+        Child child(c.args, render::ScratchDirectory(), AddressSpaceLimit(limit));
+        child.Write(c.input);
+        child.CloseInput();
+        ChildResult result = child.Wait();
+        result.err = result.out + result.err; // check reports on standard output
+        EXPECT_TRUE(result.exited) << "signal " << result.signal;
+        EXPECT_EQ(result.status, 1) << result.err.substr(0, 2000);
+        std::string name = c.args[1] == "-" ? "stdin" : script;
+        EXPECT_TRUE(Contains(result.err, name + ":1: Error! the line is longer than 16 MiB"))
+            << result.err.substr(0, 2000);
+        EXPECT_FALSE(Contains(result.err, "xxxxxxxx")) << "the line is not echoed";
+        if (!c.laterLine.empty()) {
+            EXPECT_TRUE(Contains(result.err, c.laterLine)) << result.err.substr(0, 2000);
+        }
+    }
 }
 
 } // namespace

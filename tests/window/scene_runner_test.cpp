@@ -60,6 +60,8 @@ TEST(SceneRunner, AFailedRunHasNoPictureAndSaysWhy)
     const Case cases[] = {
         {"an error", "canvas 100 80 persp 30 1 100 10\nclear 1 0 0\nnonsense\nfinish\n", "scene.tsl:3: Error! "},
         {"the script is gone", "", "cannot read the script"},
+        {"a line over the bound", std::string(17u << 20, 'x') + "\ncanvas 100 80 persp 30 1 100 10\nfinish\n",
+         "scene.tsl:1: Error! the line is longer than 16 MiB"},
     };
     for (const Case &c : cases) {
         Collected sink;
