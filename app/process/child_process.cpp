@@ -38,23 +38,62 @@ bool ProgramOnPath(const std::string &name)
     return false;
 }
 
+std::vector<std::string> EnvironmentWith(const std::vector<std::string> &unset, const std::vector<std::string> &set)
+{
+    auto name = [](const std::string &entry) { return entry.substr(0, entry.find('=')); };
+    auto dropped = [&](const std::string &entry) {
+        std::string own = name(entry);
+        for (const std::string &gone : unset)
+            if (gone == own)
+                return true;
+        for (const std::string &added : set)
+            if (name(added) == own)
+                return true;
+        return false;
+    };
+    std::vector<std::string> environment;
+    for (char **entry = environ; *entry; entry++)
+        if (!dropped(*entry))
+            environment.emplace_back(*entry);
+    environment.insert(environment.end(), set.begin(), set.end());
+    return environment;
+}
+
+namespace {
+
+std::vector<char *> Pointers(const std::vector<std::string> &strings)
+{
+    std::vector<char *> pointers;
+    for (const std::string &text : strings)
+        pointers.push_back(const_cast<char *>(text.c_str()));
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+} // namespace
+
 std::optional<pid_t> StartChild(const std::vector<std::string> &arguments,
-                                const std::vector<ChildDescriptor> &descriptors, std::string &error)
+                                const std::vector<ChildDescriptor> &descriptors, std::string &error,
+                                const ChildOptions &options)
 {
     if (arguments.empty()) {
         error = "no program to start";
         return std::nullopt;
     }
-    std::vector<char *> argv;
-    for (const std::string &argument : arguments)
-        argv.push_back(const_cast<char *>(argument.c_str()));
-    argv.push_back(nullptr);
+    std::vector<char *> argv = Pointers(arguments);
+    std::vector<char *> envp = options.environment ? Pointers(*options.environment) : std::vector<char *>{};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     for (const ChildDescriptor &descriptor : descriptors)
         posix_spawn_file_actions_adddup2(&actions, descriptor.ours, descriptor.theirs);
+    for (const ChildFile &file : options.files)
+        posix_spawn_file_actions_addopen(&actions, file.theirs, file.path.c_str(), file.flags, 0644);
+    // A directory the child cannot enter fails the start, with the reason.
+    if (!options.directory.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, options.directory.c_str());
     pid_t child = -1;
-    int failed = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    int failed = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(),
+                              options.environment ? envp.data() : environ);
     posix_spawn_file_actions_destroy(&actions);
     if (failed) {
         error = "cannot start " + arguments[0] + ": " + std::strerror(failed);

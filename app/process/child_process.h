@@ -26,10 +26,32 @@ std::vector<std::string> SearchPath();
 // Whether a program of that name can be run from a directory along PATH.
 bool ProgramOnPath(const std::string &name);
 
+// A file the child opens as its descriptor theirs, before it runs the
+// program (the start waits for that: a named pipe without a writer would
+// hold both up).
+struct ChildFile {
+    std::string path;
+    int flags;
+    int theirs;
+};
+
+// Where the child starts and what it is given besides its descriptors: an
+// empty directory keeps ours, no environment passes ours on unchanged.
+struct ChildOptions {
+    std::vector<ChildFile> files; // opened after the descriptors are given
+    std::string directory;
+    std::optional<std::vector<std::string>> environment; // NAME=value entries
+};
+
+// Our environment without the variables named in unset and with the
+// NAME=value entries of set (replacing a variable of the same name).
+std::vector<std::string> EnvironmentWith(const std::vector<std::string> &unset, const std::vector<std::string> &set);
+
 // Starts arguments[0], looked up along PATH, with the arguments and the
 // descriptors given; its process id, or none with the reason in error.
 std::optional<pid_t> StartChild(const std::vector<std::string> &arguments,
-                                const std::vector<ChildDescriptor> &descriptors, std::string &error);
+                                const std::vector<ChildDescriptor> &descriptors, std::string &error,
+                                const ChildOptions &options = {});
 // Waits for the child to end, through interruptions by signals; its wait
 // status, or -1 when there is no such child.
 int WaitForChild(pid_t child);

@@ -7,6 +7,7 @@
 #include "app/process/interrupt.h"
 #include "app/process/output_file.h"
 #include "tests/render/child_process.h"
+#include "tests/shared/spawn.h"
 #include "tests/shared/text_files.h"
 
 #include <gif_lib.h>
@@ -26,17 +27,6 @@ namespace fs = std::filesystem;
 using render::Child;
 using render::ChildResult;
 
-std::string Capture(const std::string &command)
-{
-    std::string out;
-    if (FILE *pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            out += buffer;
-        pclose(pipe);
-    }
-    return out;
-}
 
 // The frames each format's own decoder finds in the file; none when it
 // cannot be decoded.
@@ -76,8 +66,9 @@ std::optional<int> WebpFrames(const std::string &path)
 
 std::optional<int> Mp4Frames(const std::string &path)
 {
-    std::string probe = Capture("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                                "stream=nb_read_frames -of default=nw=1:nk=1 '" + path + "' 2>/dev/null");
+    std::string probe = tests::Capture({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0",
+                                        "-show_entries", "stream=nb_read_frames", "-of",
+                                        "default=nw=1:nk=1", path});
     if (probe.empty() || !std::isdigit(static_cast<unsigned char>(probe[0])))
         return std::nullopt;
     return std::stoi(probe);

@@ -3,6 +3,7 @@
 #include "app/files/animation.h"
 #include "app/process/child_process.h"
 #include "tests/render/render_harness.h"
+#include "tests/shared/spawn.h"
 
 #include <gif_lib.h>
 #include <webp/demux.h>
@@ -298,17 +299,6 @@ TEST(Animation, FrameDurationsAddUpWithoutDrift)
         }
 }
 
-std::string Capture(const std::string &command)
-{
-    std::string out;
-    if (FILE *pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            out += buffer;
-        pclose(pipe);
-    }
-    return out;
-}
 
 TEST(Animation, Mp4ThroughFfmpegHasEveryFrame)
 {
@@ -319,8 +309,9 @@ TEST(Animation, Mp4ThroughFfmpegHasEveryFrame)
         frames.push_back(Frame(63, 31, i)); // odd sides: padded to even
     std::string path = render::ScratchDirectory() + "/anim.mp4", error;
     ASSERT_TRUE(Write(path, 24, frames, error)) << error;
-    std::string probe = Capture("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                                "stream=nb_read_frames,r_frame_rate,width,height -of default=nw=1 '" + path + "'");
+    std::string probe = tests::Capture({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0",
+                                        "-show_entries", "stream=nb_read_frames,r_frame_rate,width,height", "-of",
+                                        "default=nw=1", path});
     EXPECT_NE(probe.find("nb_read_frames=12"), std::string::npos) << probe;
     EXPECT_NE(probe.find("r_frame_rate=24/1"), std::string::npos) << probe;
     EXPECT_NE(probe.find("width=64"), std::string::npos) << probe;

@@ -9,6 +9,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -121,3 +122,48 @@ TEST(ChildProcess, InputLargerThanAPipeArrivesWhole)
 }
 
 } // namespace
+
+TEST(ChildProcess, DirectoryAndEnvironmentAreTheChildsOwn)
+{
+    std::string dir = render::ScratchDirectory();
+    setenv("TESSELIN_KEPT", "kept", 1);
+    setenv("TESSELIN_GONE", "here", 1);
+    setenv("TESSELIN_CHANGED", "before", 1);
+    std::vector<std::string> environment =
+        tesselin::EnvironmentWith({"TESSELIN_GONE"}, {"TESSELIN_CHANGED=after", "TESSELIN_NEW=new"});
+    struct Case {
+        const char *variable, *seen;
+    } cases[] = {{"TESSELIN_KEPT", "kept"}, {"TESSELIN_GONE", ""}, {"TESSELIN_CHANGED", "after"},
+                 {"TESSELIN_NEW", "new"}};
+    tesselin::ChildOptions options{{}, dir, environment};
+    for (const Case &c : cases) {
+        std::string out = dir + "/seen.txt";
+        pid_t child = tests::StartChild({"/bin/sh", "-c", std::string("printf %s \"$") + c.variable + "\""},
+                                        {"", out, ""}, options);
+        ASSERT_GT(child, 0);
+        EXPECT_EQ(tests::ExitStatus(tesselin::WaitForChild(child)), 0);
+        EXPECT_EQ(Slurp(out), c.seen) << c.variable;
+    }
+    // A variable set twice would be read either way: each name once.
+    EXPECT_EQ(std::count(environment.begin(), environment.end(), "TESSELIN_CHANGED=after"), 1);
+    EXPECT_EQ(std::count(environment.begin(), environment.end(), "TESSELIN_CHANGED=before"), 0);
+    unsetenv("TESSELIN_KEPT");
+    unsetenv("TESSELIN_GONE");
+    unsetenv("TESSELIN_CHANGED");
+    options.environment.reset();
+    std::ofstream(dir + "/here.txt") << "in the child's directory\n";
+    pid_t child = tests::StartChild({"cat", "here.txt"}, {"", dir + "/cat.txt", ""}, options);
+    ASSERT_GT(child, 0);
+    EXPECT_EQ(tests::ExitStatus(tesselin::WaitForChild(child)), 0);
+    EXPECT_EQ(Slurp(dir + "/cat.txt"), "in the child's directory\n");
+    options.directory = dir + "/no-such-directory";
+    EXPECT_EQ(tests::StartChild({"cat", "here.txt"}, {}, options), -1);
+}
+
+TEST(ChildProcess, CaptureGivesStandardOutputOnly)
+{
+    EXPECT_EQ(tests::Capture({"/bin/sh", "-c", "echo out; echo err >&2"}), "out\n");
+    std::string big = tests::Capture({"/bin/sh", "-c", "head -c 200000 /dev/zero"});
+    EXPECT_EQ(big.size(), 200000u);
+    EXPECT_EQ(tests::Capture({"no-such-program-here"}), "");
+}

@@ -1,7 +1,7 @@
 #include "tests/window/program_run.h"
 #include "tests/render/render_harness.h"
+#include "tests/shared/spawn.h"
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,31 +25,12 @@ Started Launch(const std::vector<std::string> &args, const std::string &in, cons
 {
     std::string directory = render::ScratchDirectory();
     Started started{-1, directory + "/stderr-" + std::to_string(++Counter) + ".txt"};
-    std::vector<std::string> argv = {render::ProgramPath()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<std::string> environment = set;
-    started.pid = fork();
-    if (started.pid == 0) {
-        // Files the program saves on its own land among the test's.
-        if (chdir(directory.c_str()) != 0)
-            _exit(126);
-        for (const std::string &name : unset)
-            unsetenv(name.c_str());
-        for (std::string &entry : environment)
-            putenv(entry.data());
-        int fdIn = open(in.c_str(), O_RDONLY);
-        int fdOut = open("/dev/null", O_WRONLY);
-        int fdErr = open(started.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(fdIn, 0);
-        dup2(fdOut, 1);
-        dup2(fdErr, 2);
-        std::vector<char *> pointers;
-        for (auto &arg : argv)
-            pointers.push_back(arg.data());
-        pointers.push_back(nullptr);
-        execv(pointers[0], pointers.data());
-        _exit(127);
-    }
+    std::vector<std::string> argv = args;
+    // Files the program saves on its own land among the test's.
+    tesselin::ChildOptions options;
+    options.directory = directory;
+    options.environment = tesselin::EnvironmentWith(unset, set);
+    started.pid = tests::StartChild(argv, {in, "/dev/null", started.errPath}, options);
     return started;
 }
 
@@ -60,16 +41,26 @@ Started Start(const std::vector<std::string> &args, const std::string &input, co
 {
     std::string in = render::ScratchDirectory() + "/stdin-" + std::to_string(Counter + 1) + ".txt";
     std::ofstream(in, std::ios::binary) << input;
-    return Launch(args, in, unset, set);
+    std::vector<std::string> argv = {render::ProgramPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Launch(argv, in, unset, set);
 }
 
 Started StartReading(const std::vector<std::string> &args, const std::string &inputPath)
 {
-    return Launch(args, inputPath, {}, {});
+    // The spawn returns only once the child runs its program, and a named
+    // pipe's opening waits for its writer, who is our caller after we return:
+    // a shell opens it instead, then becomes the program.
+    std::vector<std::string> shell = {"/bin/sh", "-c", "input=$1; shift; exec \"$@\" < \"$input\"", "sh",
+                                      inputPath, render::ProgramPath()};
+    shell.insert(shell.end(), args.begin(), args.end());
+    return Launch(shell, "", {}, {});
 }
 
 int Wait(const Started &started, double seconds)
 {
+    if (started.pid <= 0)
+        return -1; // never started: there is nothing to wait for, nor to kill
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     int status = 0;
     while (std::chrono::steady_clock::now() < deadline) {
