@@ -53,9 +53,7 @@ bool WriteObjFiles(const Model &model, const std::string &path, const std::strin
 
 std::optional<ExportFormat> ExportFormatOf(const std::string &path)
 {
-    std::string extension = std::filesystem::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
+    std::string extension = LowerExtension(path);
     if (extension == ".glb")
         return ExportFormat::Glb;
     if (extension == ".gltf")

@@ -26,12 +26,6 @@ namespace tesselin {
 
 namespace {
 
-std::string Lowercase(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return text;
-}
-
 // Writes all of bytes to descriptor; false with errno set when it cannot.
 bool WriteAll(int descriptor, const uint8_t *bytes, std::size_t size)
 {
@@ -467,7 +461,7 @@ bool NotAFile(const std::string &path)
 
 std::optional<AnimationFormat> AnimationFormatOf(const std::string &path)
 {
-    std::string extension = Lowercase(std::filesystem::path(path).extension().string());
+    std::string extension = LowerExtension(path);
     if (extension == ".gif")
         return AnimationFormat::Gif;
     if (extension == ".webp")

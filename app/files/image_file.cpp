@@ -16,14 +16,6 @@ namespace {
 
 constexpr int JpegQuality = 92;
 
-std::string LowerExtension(const std::string &path)
-{
-    std::string extension = std::filesystem::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return extension;
-}
-
 // Standard output, a device or a FIFO: written in place as the stream it is,
 // whatever it is called.
 bool SpecialTarget(const std::string &path)

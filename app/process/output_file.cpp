@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -14,6 +16,14 @@
 #include <utility>
 
 namespace tesselin {
+
+std::string LowerExtension(const std::string &path)
+{
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return extension;
+}
 
 namespace {
 

@@ -19,6 +19,10 @@ namespace tesselin {
 // Fills an open stream; false with the reason in error when it cannot.
 using FileFiller = std::function<bool(std::FILE *stream, std::string &error)>;
 
+// The extension of path in small letters (".png" for "x.PNG"): every output
+// picks its format by this, so that capitals never change what is written.
+std::string LowerExtension(const std::string &path);
+
 // Writes path through fill. False with "cannot write PATH: reason" in error
 // when the file cannot be written completely; then nothing at path changed
 // (a special file may hold what was written before the failure).

@@ -2,6 +2,7 @@
 // compose it, the right eye, and the pair side by side, in a layout or as a
 // stereo JPEG. The run itself is in session.cpp.
 #include "app/session/outputs.h"
+#include "app/process/output_file.h"
 #include "app/files/image_file.h"
 #include "app/files/mpo.h"
 #include "app/files/png.h"
@@ -119,9 +120,7 @@ bool Session::WritePair(const std::string &path)
         return false;
     std::string error;
     Stopwatch watch(times_.png);
-    std::string extension = std::filesystem::path(path).extension().string();
-    for (char &c : extension)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
+    std::string extension = LowerExtension(path);
     bool ok;
     try {
         Image first = *left, second = right->Snapshot();

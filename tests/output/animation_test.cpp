@@ -1,6 +1,8 @@
 // Animation files read back with each format's own decoder: frame count,
 // frame times, size and colours.
+#include "app/export/export.h"
 #include "app/files/animation.h"
+#include "app/files/image_file.h"
 #include "app/process/child_process.h"
 #include "tests/render/render_harness.h"
 #include "tests/shared/spawn.h"
@@ -331,3 +333,30 @@ TEST(Animation, Mp4WithoutFfmpegSaysWhatIsMissing)
 }
 
 } // namespace
+
+// Every output picks its format by the one extension reading: the capitals
+// of a name never change what is written, and a name none of them writes is
+// refused by all.
+TEST(OutputNames, CapitalsNeverChangeTheFormat)
+{
+    using tesselin::AnimationFormat, tesselin::ExportFormat, tesselin::ImageFormat;
+    struct Case {
+        const char *name;
+        std::optional<ImageFormat> image;
+        std::optional<AnimationFormat> animation;
+        std::optional<ExportFormat> model;
+    } cases[] = {
+        {"a.png", ImageFormat::Png, {}, {}},       {"dir.x/A.PNG", ImageFormat::Png, {}, {}},
+        {"b.JpEg", ImageFormat::Jpeg, {}, {}},     {"c.GIF", {}, AnimationFormat::Gif, {}},
+        {"d.WebP", {}, AnimationFormat::Webp, {}}, {"e.Mp4", {}, AnimationFormat::Mp4, {}},
+        {"f.GLB", {}, {}, ExportFormat::Glb},      {"g.Gltf", {}, {}, ExportFormat::Gltf},
+        {"h.OBJ", {}, {}, ExportFormat::Obj},      {"i.Stl", {}, {}, ExportFormat::Stl},
+        {"j.HTML", {}, {}, ExportFormat::Html},    {"k.bmp", {}, {}, {}},
+        {"png", {}, {}, {}},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(tesselin::FormatForPath(c.name), c.image) << c.name;
+        EXPECT_EQ(tesselin::AnimationFormatOf(c.name), c.animation) << c.name;
+        EXPECT_EQ(tesselin::ExportFormatOf(c.name), c.model) << c.name;
+    }
+}
