@@ -26,6 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using render::Child;
 using render::ChildResult;
+using render::ChildSetup;
 
 
 // The frames each format's own decoder finds in the file; none when it
@@ -97,15 +98,11 @@ constexpr const char *ThreeFrames = "canvas 1500 1500 persp 30 1 100 10\n"
 constexpr const char *SmallFrames = "canvas 40 30 persp 30 1 100 10\nclear 0.2 0.3 0.4\nfinish\n"
                                     "clear 0.9 0.3 0.1\nfinish\n";
 
-// Limits every file the program (and ffmpeg) writes to 1 KB, with the
-// signal that would otherwise kill it ignored, so the animation fails
-// half-way while short messages still reach standard error.
-void SmallFileLimit()
-{
-    signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit = {1024, 1024};
-    setrlimit(RLIMIT_FSIZE, &limit);
-}
+// Limits every file the program (and ffmpeg) writes to 1 KB, so the
+// animation fails half-way while short messages still reach standard error.
+// The signal such a write raises is the program's own to ignore (ffmpeg
+// inherits that): a run it kills fails the test.
+const ChildSetup SmallFileLimit = {.fileSize = 1024};
 
 class AnimationFiles : public ::testing::Test {
 protected:
@@ -117,9 +114,9 @@ protected:
         WriteFile(path, text);
         return path;
     }
-    ChildResult Run(const std::vector<std::string> &args, const std::function<void()> &beforeExec = {})
+    ChildResult Run(const std::vector<std::string> &args, const ChildSetup &setup = {})
     {
-        Child child(args, directory_, beforeExec);
+        Child child(args, directory_, setup);
         EXPECT_TRUE(child.Started());
         child.CloseInput();
         return child.Wait();

@@ -2,9 +2,9 @@
 // read-only folders, size limits. Whatever was at the path before survives a
 // failed write, and special files are written in place, never removed.
 #include "tests/render/child_process.h"
+#include "tests/shared/spawn.h"
 #include "tests/shared/text_files.h"
 
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -17,6 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 using render::Child;
 using render::ChildResult;
+using render::ChildSetup;
 
 // A folder every user may enter, for runs under another user.
 class OutputFiles : public ::testing::Test {
@@ -38,10 +39,9 @@ protected:
         fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
         return path;
     }
-    ChildResult Run(const std::vector<std::string> &args, const std::function<void()> &beforeExec = {},
-                    const std::string &input = {})
+    ChildResult Run(const std::vector<std::string> &args, const ChildSetup &setup = {}, const std::string &input = {})
     {
-        Child child(args, directory_, beforeExec);
+        Child child(args, directory_, setup);
         EXPECT_TRUE(child.Started());
         child.Write(input);
         child.CloseInput();
@@ -60,14 +60,11 @@ protected:
     std::string directory_;
 };
 
-// Limits every file the program writes to a few KB, with the signal that
-// would otherwise kill it ignored, so that a big image fails half-way.
-void SmallFileLimit()
-{
-    signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit = {4096, 4096};
-    setrlimit(RLIMIT_FSIZE, &limit);
-}
+// Limits every file the program writes to a few KB, so that a big image
+// fails half-way. The signal such a write raises is the program's own to
+// ignore: a run it kills fails the tests below.
+constexpr rlim_t SmallFile = 4096;
+const ChildSetup SmallFileLimit = {.fileSize = SmallFile};
 
 // A plain 1500 x 1500 canvas compresses to well over the limit.
 constexpr const char *BigFlat = "canvas 1500 1500\n";
@@ -114,11 +111,7 @@ TEST_F(OutputFiles, FailedWriteKeepsTheExistingFileForEveryOutput)
 
 TEST_F(OutputFiles, FailedCopyLeavesNoFileBehind)
 {
-    auto limitedWithoutClipboard = [] {
-        unsetenv("DISPLAY");
-        unsetenv("WAYLAND_DISPLAY");
-        SmallFileLimit();
-    };
+    ChildSetup limitedWithoutClipboard = {.fileSize = SmallFile, .unset = {"DISPLAY", "WAYLAND_DISPLAY"}};
     ChildResult result = Run({"run", Script("canvas 1500 1500\ncopy\n")}, limitedWithoutClipboard);
     // Without -o the canvas window goes to script.png, which the limit stops
     // too: that is an error, the copy only a warning.
@@ -186,15 +179,7 @@ TEST_F(OutputFiles, StandardOutputTakesTheImage)
 
 TEST_F(OutputFiles, ClosedStandardOutputFailsTheRunWithoutKillingIt)
 {
-    auto closedPipe = [] {
-        int ends[2];
-        if (pipe(ends) == 0) {
-            dup2(ends[1], 1);
-            close(ends[0]);
-            close(ends[1]);
-        }
-    };
-    ChildResult result = Run({"run", Script(BigFlat), "-o", "-"}, closedPipe);
+    ChildResult result = Run({"run", Script(BigFlat), "-o", "-"}, {.closedOutput = true});
     EXPECT_TRUE(result.exited) << "signal " << result.signal;
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(Contains(result.err, "Error! cannot write -: Broken pipe")) << result.err;
@@ -210,18 +195,15 @@ TEST_F(OutputFiles, ReadOnlyFolderKeepsItsFilesAndGetsNoNewOnes)
     fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                 fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     // Root may write anywhere: run as nobody then.
-    auto asOrdinaryUser = [] {
-        if (geteuid() == 0) {
-            setgroups(0, nullptr);
-            if (setgid(65534) != 0 || setuid(65534) != 0)
-                _exit(125);
-        }
-    };
+    ChildSetup asOrdinaryUser;
+    if (geteuid() == 0) {
+        asOrdinaryUser.user = 65534;
+        if (tests::RunChild({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--", "true"}) != 0)
+            GTEST_SKIP() << "running as root, and setpriv cannot make a run an ordinary user";
+    }
     std::string script = Script("canvas 40 30\n");
     for (const std::string &out : {existing, folder + "/new.png"}) {
         ChildResult result = Run({"run", script, "-o", out}, asOrdinaryUser);
-        if (result.status == 125)
-            GTEST_SKIP() << "running as root without the right to become an ordinary user";
         EXPECT_EQ(result.status, 1) << result.err;
         EXPECT_TRUE(Contains(result.err, "Error! cannot write " + out)) << result.err;
     }

@@ -18,6 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using render::Child;
 using render::ChildResult;
+using render::ChildSetup;
 using render::WaitUntil;
 
 std::vector<std::string> Collect(tesselin::LineSource &source)
@@ -105,33 +106,26 @@ protected:
     }
 };
 
-void WriteOnlyInput()
-{
-    int fd = open("/dev/null", O_WRONLY);
-    dup2(fd, 0);
-}
+const ChildSetup WriteOnlyInput = {.files = {{"/dev/null", O_WRONLY, STDIN_FILENO}}};
 
 TEST_F(ScriptInput, FoldersAndUnreadableInputAreFaults)
 {
     std::string folder = render::ScratchDirectory();
     struct Case {
         std::vector<std::string> args;
-        std::function<void()> beforeExec;
+        ChildSetup setup;
         int status;
         std::string message;
     } cases[] = {
         {{"run", folder, "-o", Path("x.png")}, {}, 2, "tesselin: cannot read the script " + folder + ": Is a directory"},
         {{"run", "-", "-o", Path("x.png")},
-         [folder] {
-             int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-             dup2(fd, 0);
-         },
+         {.files = {{folder, O_RDONLY | O_DIRECTORY, STDIN_FILENO}}},
          2, "tesselin: cannot read the script -: Is a directory"},
         {{"run", "-", "-o", Path("x.png")}, WriteOnlyInput, 1, "-:1: Error! cannot read further: Bad file descriptor"},
         {{}, WriteOnlyInput, 1, "stdin:1: Error! cannot read further: Bad file descriptor"},
     };
     for (const Case &c : cases) {
-        Child child(c.args, render::ScratchDirectory(), c.beforeExec);
+        Child child(c.args, render::ScratchDirectory(), c.setup);
         child.CloseInput();
         ChildResult result = child.Wait();
         EXPECT_EQ(result.status, c.status) << c.message << "\n" << result.err;
@@ -193,14 +187,7 @@ TEST_F(ScriptInput, MemoryDoesNotGrowWithTheScriptsLength)
 
 // Limits the run's process to bytes of address space, with the renderer's
 // threads fixed so that the limit leaves the same room on any machine.
-std::function<void()> AddressSpaceLimit(rlim_t bytes)
-{
-    return [bytes] {
-        setenv("LP_NUM_THREADS", "2", 1);
-        struct rlimit limit = {bytes, bytes};
-        setrlimit(RLIMIT_AS, &limit);
-    };
-}
+ChildSetup AddressSpaceLimit(rlim_t bytes) { return {.addressSpace = bytes, .set = {"LP_NUM_THREADS=2"}}; }
 
 // The smallest of a few limits under which the program starts and draws.
 rlim_t RoomToStart(const std::string &directory)
