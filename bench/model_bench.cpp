@@ -11,6 +11,7 @@
 #include "plugin/tesselin.h"
 #include "tests/doubles/recording_gl.h"
 #include "tests/doubles/recording_host.h"
+#include "tests/shared/spawn.h"
 
 #include <algorithm>
 #include <chrono>
@@ -111,12 +112,13 @@ double PluginAlone(const Scene &scene, int frames)
 
 double TimeScript(const std::string &host, const std::filesystem::path &script, const std::filesystem::path &png)
 {
-    std::string command = "\"" + host + "\" run \"" + script.string() + "\" -o \"" + png.string() + "\" > /dev/null";
+    tests::Streams quiet;
+    quiet.out = "/dev/null";
     auto start = Clock::now();
-    int status = std::system(command.c_str());
+    int status = tests::RunChild({host, "run", script.string(), "-o", png.string()}, quiet);
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     if (status != 0)
-        std::fprintf(stderr, "%s exited with %d\n", command.c_str(), status);
+        std::fprintf(stderr, "%s run %s exited with %d\n", host.c_str(), script.c_str(), status);
     return seconds;
 }
 

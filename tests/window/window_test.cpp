@@ -3,6 +3,7 @@
 // Every test here needs a display and fails without one.
 #include "tests/render/render_harness.h"
 #include "tests/window/program_run.h"
+#include "tests/shared/spawn.h"
 #include "tests/shared/text_files.h"
 
 #include <sys/stat.h>
@@ -202,18 +203,24 @@ TEST(Window, TurnedHalfwayRoundTheSceneIsSeenFromBehind)
     EXPECT_NEAR(redX(seenBehind) - 150, 150 - redX(seenFront), 2);
 }
 
-// Runs an xdotool command line (the mouse and keyboard of the display).
-void Xdotool(const std::string &arguments)
+// Runs xdotool (the mouse and keyboard of the display) with the words of
+// arguments, its standard output into the file out when there is one.
+void Xdotool(const std::string &arguments, const std::string &out = {})
 {
-    std::string command = "xdotool " + arguments;
-    ASSERT_EQ(std::system(command.c_str()), 0) << command << ": xdotool is needed";
+    std::vector<std::string> command = {"xdotool"};
+    std::istringstream words(arguments);
+    for (std::string word; words >> word;)
+        command.push_back(word);
+    tests::Streams streams;
+    streams.out = out;
+    ASSERT_EQ(tests::RunChild(command, streams), 0) << "xdotool " << arguments << ": xdotool is needed";
 }
 
 // The program's window, once it is on the screen.
 std::string WindowOf(const window_test::Started &started)
 {
     std::string path = Scratch("window-id.txt");
-    Xdotool("search --sync --onlyvisible --pid " + std::to_string(started.pid) + " > " + path);
+    Xdotool("search --sync --onlyvisible --pid " + std::to_string(started.pid), path);
     std::string id = window_test::ReadText(path);
     return id.substr(0, id.find('\n'));
 }
@@ -262,7 +269,7 @@ TEST(Window, DraggingAndTheWheelTurnTheSceneAndTheSavedPictureSaysHow)
 std::string Title(const window_test::Started &started)
 {
     std::string path = Scratch("title.txt");
-    Xdotool("getwindowname " + WindowOf(started) + " > " + path);
+    Xdotool("getwindowname " + WindowOf(started), path);
     return window_test::ReadText(path);
 }
 
@@ -295,8 +302,9 @@ TEST(Window, TheTitleSaysWhatFailedUntilTheScriptIsMended)
 Image Screen()
 {
     std::string path = Scratch("screen.png");
-    std::string command = "import -window root " + path + " 2>/dev/null";
-    EXPECT_EQ(std::system(command.c_str()), 0) << "ImageMagick's import is needed";
+    tests::Streams quiet;
+    quiet.err = "/dev/null";
+    EXPECT_EQ(tests::RunChild({"import", "-window", "root", path}, quiet), 0) << "ImageMagick's import is needed";
     return Load(path);
 }
 
