@@ -1,6 +1,6 @@
 // How fast the live window turns a scene: frames per second while orbiting.
 //
-//   orbit_bench [--frames N] [--window]
+//   orbit_bench [--frames N] [--runs N] [--window]
 //
 // For each scene, the script runs once, then the camera turns N times by 4
 // degrees of azimuth and 1 of elevation, each turn giving the pictures the
@@ -19,8 +19,12 @@
 // 2, tube 1, normals per vertex, one light) from one buffer object in one
 // context, turning it the same way and reading every frame back: what a
 // redraw at the rasteriser's limit costs on this machine, in the same run,
-// so that the ratio holds whatever else the machine is doing.
+// so that the ratio holds whatever else the machine is doing. Last, tesselin
+// run of the torus script to a PNG against the same buffer torus drawn once
+// to a PNG (orbit_bench --buffer-frame FILE), whole processes taking turns.
 #include "app/view/window.h"
+#include "app/files/png.h"
+#include "tests/shared/spawn.h"
 #include "app/gl/boundary.h"
 #include "app/gl/device.h"
 #include "app/view/script_runner.h"
@@ -39,6 +43,7 @@
 #include <fstream>
 #include <numeric>
 #include <ctime>
+#include <sys/resource.h>
 #include <string>
 #include <vector>
 
@@ -82,17 +87,10 @@ std::vector<float> TorusQuads(int bands, int segments)
 template <typename P> P Entry(tesselin::gl::Fn fn) { return reinterpret_cast<P>(tesselin::gl::RealEntry(fn)); }
 #define REAL(name) Entry<decltype(&::name)>(tesselin::gl::Fn::name)
 
-// Frames per second (median) of the torus drawn from one buffer object, turned as Orbit turns it.
-double BufferDraw(int frames)
+// The torus of Orbit's script in one buffer object, lit as the script lights
+// it, in target (current afterwards); how many vertices it has.
+GLsizei LoadBufferTorus()
 {
-    std::string error;
-    auto device = tesselin::GlDevice::Open(error);
-    auto target = device ? device->MakeTarget(800, 600, error) : nullptr;
-    if (!target) {
-        std::printf("buffer draw: no OpenGL: %s\n", error.c_str());
-        return 0;
-    }
-    target->MakeCurrent();
     auto genBuffers = reinterpret_cast<PFNGLGENBUFFERSPROC>(eglGetProcAddress("glGenBuffers"));
     auto bindBuffer = reinterpret_cast<PFNGLBINDBUFFERPROC>(eglGetProcAddress("glBindBuffer"));
     auto bufferData = reinterpret_cast<PFNGLBUFFERDATAPROC>(eglGetProcAddress("glBufferData"));
@@ -114,20 +112,41 @@ double BufferDraw(int frames)
     REAL(glMatrixMode)(GL_PROJECTION);
     REAL(glLoadIdentity)();
     REAL(glFrustum)(-0.3573, 0.3573, -0.2679, 0.2679, 1, 100); // 30 degrees high, 4:3
+    return GLsizei(mesh.size() / 6);
+}
+
+// Draws the buffer torus turned by turn steps of Orbit's and reads it back.
+void DrawBufferTorus(tesselin::GlTarget &target, GLsizei vertices, int turn, uint32_t *pixels)
+{
+    REAL(glClearColor)(0.1f, 0.1f, 0.15f, 1);
+    REAL(glClear)(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    REAL(glMatrixMode)(GL_MODELVIEW);
+    REAL(glLoadIdentity)();
+    REAL(glTranslatef)(0, 0, -10);
+    REAL(glRotatef)(float(turn), 1, 0, 0);
+    REAL(glRotatef)(float(-4 * turn), 0, 1, 0);
+    REAL(glRotatef)(50, 1, 0, 0);
+    REAL(glDrawArrays)(GL_QUADS, 0, vertices);
+    target.ReadInto(pixels, 800);
+}
+
+// Frames per second (median) of the torus drawn from one buffer object, turned as Orbit turns it.
+double BufferDraw(int frames)
+{
+    std::string error;
+    auto device = tesselin::GlDevice::Open(error);
+    auto target = device ? device->MakeTarget(800, 600, error) : nullptr;
+    if (!target) {
+        std::printf("buffer draw: no OpenGL: %s\n", error.c_str());
+        return 0;
+    }
+    target->MakeCurrent();
+    GLsizei vertices = LoadBufferTorus();
     std::vector<uint32_t> pixels(800 * 600);
     std::vector<double> seconds;
     for (int i = 0; i < frames; i++) {
         auto begin = Clock::now();
-        REAL(glClearColor)(0.1f, 0.1f, 0.15f, 1);
-        REAL(glClear)(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        REAL(glMatrixMode)(GL_MODELVIEW);
-        REAL(glLoadIdentity)();
-        REAL(glTranslatef)(0, 0, -10);
-        REAL(glRotatef)(float(1 + i), 1, 0, 0);
-        REAL(glRotatef)(float(-4 * (i + 1)), 0, 1, 0);
-        REAL(glRotatef)(50, 1, 0, 0);
-        REAL(glDrawArrays)(GL_QUADS, 0, GLsizei(mesh.size() / 6));
-        target->ReadInto(pixels.data(), 800);
+        DrawBufferTorus(*target, vertices, i + 1, pixels.data());
         seconds.push_back(std::chrono::duration<double>(Clock::now() - begin).count());
     }
     std::sort(seconds.begin(), seconds.end());
@@ -135,6 +154,83 @@ double BufferDraw(int frames)
     std::printf("%-24s orbit %6.2f frames/s median (%6.1f ms) from one buffer object\n", "torus, buffer object",
                 1 / median, median * 1000);
     return 1 / median;
+}
+
+// One frame of the buffer torus, unturned, written to path as a PNG: the
+// whole of what tesselin run does for the torus script, by the shortest way.
+int BufferFrameToPng(const std::string &path)
+{
+    std::string error;
+    auto device = tesselin::GlDevice::Open(error);
+    auto target = device ? device->MakeTarget(800, 600, error) : nullptr;
+    if (!target) {
+        std::fprintf(stderr, "buffer draw: no OpenGL: %s\n", error.c_str());
+        return 1;
+    }
+    target->MakeCurrent();
+    GLsizei vertices = LoadBufferTorus();
+    tesselin::Image image(800, 600);
+    DrawBufferTorus(*target, vertices, 0, image.pixels.data());
+    if (!tesselin::WritePng(path, image, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Wall and processor seconds (user and system, the child's) of one program run; negative when it failed.
+struct RunTime {
+    double wall = -1, processor = -1;
+};
+
+RunTime TimeRun(const std::vector<std::string> &arguments)
+{
+    auto childSeconds = [] {
+        rusage usage{};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+    };
+    double before = childSeconds();
+    auto begin = Clock::now();
+    if (tests::RunChild(arguments) != 0)
+        return {};
+    return {std::chrono::duration<double>(Clock::now() - begin).count(), childSeconds() - before};
+}
+
+// tesselin run of the torus script against the buffer torus to a PNG, each
+// its own process from start to end, taking turns; medians of wall and
+// processor time.
+void RunAgainstBuffer(const std::string &self, const std::string &torus, int runs)
+{
+    std::string program = std::string(TESSELIN_BUILD_DIR) + "/tesselin";
+    std::vector<double> runWall, runProcessor, bufferWall, bufferProcessor;
+    for (int i = 0; i <= runs; i++) {
+        RunTime run = TimeRun({program, "run", torus, "-o", "/tmp/orbit_bench_run.png"});
+        RunTime buffer = TimeRun({self, "--buffer-frame", "/tmp/orbit_bench_buffer.png"});
+        if (run.wall < 0 || buffer.wall < 0) {
+            std::printf("tesselin run against the buffer: a run failed\n");
+            return;
+        }
+        if (i == 0)
+            continue; // the first of each warms the file cache
+        runWall.push_back(run.wall);
+        runProcessor.push_back(run.processor);
+        bufferWall.push_back(buffer.wall);
+        bufferProcessor.push_back(buffer.processor);
+    }
+    double rw = Median(runWall), rp = Median(runProcessor), bw = Median(bufferWall), bp = Median(bufferProcessor);
+    std::printf("%-24s tesselin run %6.1f ms (processor %6.1f), buffer object to PNG %6.1f ms (processor %6.1f); "
+                "whole processes, median of %d: %.2fx wall, %.2fx processor\n",
+                "torus, run", rw * 1000, rp * 1000, bw * 1000, bp * 1000, runs, rw / bw, rp / bp);
+    std::remove("/tmp/orbit_bench_run.png");
+    std::remove("/tmp/orbit_bench_buffer.png");
 }
 
 // Frames per second (median) of turning the scene of script.
@@ -183,16 +279,20 @@ double Orbit(const char *name, const std::string &script, int frames, tesselin::
 
 int main(int argc, char **argv)
 {
-    int frames = 20;
+    int frames = 20, runs = 9;
     bool showWindow = false;
     for (int i = 1; i < argc; i++) {
         std::string option = argv[i];
         if (option == "--frames" && i + 1 < argc)
             frames = std::max(1, std::atoi(argv[++i]));
+        else if (option == "--runs" && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
         else if (option == "--window")
             showWindow = true;
+        else if (option == "--buffer-frame" && i + 1 < argc)
+            return BufferFrameToPng(argv[++i]);
         else {
-            std::fprintf(stderr, "usage: orbit_bench [--frames N] [--window]\n");
+            std::fprintf(stderr, "usage: orbit_bench [--frames N] [--runs N] [--window]\n");
             return 2;
         }
     }
@@ -214,6 +314,7 @@ int main(int argc, char **argv)
     double buffer = BufferDraw(std::max(3, frames / 4));
     if (turned > 0 && buffer > 0)
         std::printf("torus: orbit at %.2fx the buffer object's frame rate\n", turned / buffer);
+    RunAgainstBuffer(argv[0], torus, runs);
     std::remove(torus.c_str());
     return 0;
 }
