@@ -1,6 +1,7 @@
 #include "app/files/animation.h"
 #include "app/process/interrupt.h"
 #include "app/process/child_process.h"
+#include "app/process/file_descriptors.h"
 #include "app/process/output_file.h"
 
 #include <gif_lib.h>
@@ -26,23 +27,6 @@ namespace tesselin {
 
 namespace {
 
-// Writes all of bytes to descriptor; false with errno set when it cannot.
-bool WriteAll(int descriptor, const uint8_t *bytes, std::size_t size)
-{
-    while (size > 0) {
-        ssize_t n = write(descriptor, bytes, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        bytes += n;
-        size -= std::size_t(n);
-    }
-    return true;
-}
 
 // Every format is written through a PendingOutput, as any other image: an
 // ordinary file appears complete or not at all, and a device or FIFO is
@@ -373,20 +357,11 @@ protected:
     {
         if (pid_ <= 0 && !Start(error))
             return false;
-        const char *bytes = reinterpret_cast<const char *>(frame.pixels.data());
-        std::size_t left = frame.pixels.size() * 4;
-        while (left > 0) {
-            ssize_t n = write(pipe_, bytes, left);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                Close();
-                output_.Abandon();
-                error = "ffmpeg stopped taking frames for " + path_;
-                return false;
-            }
-            bytes += n;
-            left -= std::size_t(n);
+        if (!WriteAll(pipe_, frame.pixels.data(), frame.pixels.size() * 4)) {
+            Close();
+            output_.Abandon();
+            error = "ffmpeg stopped taking frames for " + path_;
+            return false;
         }
         return true;
     }

@@ -1,4 +1,5 @@
 #include "app/process/child_process.h"
+#include "app/process/file_descriptors.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -128,17 +129,7 @@ bool RunWithInput(const std::vector<std::string> &arguments, const std::string &
     close(ends[0]);
     if (nowhere >= 0)
         close(nowhere);
-    bool written = true;
-    for (std::size_t done = 0; child && done < input.size();) {
-        ssize_t n = write(ends[1], input.data() + done, input.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            written = false;
-            break;
-        }
-        done += std::size_t(n);
-    }
+    bool written = child && WriteAll(ends[1], input.data(), input.size());
     close(ends[1]);
     return child && ExitedCleanly(WaitForChild(*child)) && written;
 }

@@ -1,4 +1,5 @@
 #include "app/view/run_child.h"
+#include "app/process/file_descriptors.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -66,35 +67,6 @@ void Append(std::vector<char> &bytes, const void *data, std::size_t size)
     bytes.insert(bytes.end(), from, from + size);
 }
 
-// Writes all of bytes; false when the other end is gone.
-bool WriteAll(int fd, const char *bytes, std::size_t size)
-{
-    while (size > 0) {
-        ssize_t done = write(fd, bytes, size);
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            return false;
-        bytes += done;
-        size -= std::size_t(done);
-    }
-    return true;
-}
-
-bool ReadAll(int fd, void *data, std::size_t size)
-{
-    char *bytes = static_cast<char *>(data);
-    while (size > 0) {
-        ssize_t done = read(fd, bytes, size);
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            return false;
-        bytes += done;
-        size -= std::size_t(done);
-    }
-    return true;
-}
 
 // The child's whole life: the run, then redraws as asked until the window
 // closes the request pipe. It never returns and never runs the window
