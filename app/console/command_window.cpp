@@ -13,6 +13,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 
 namespace tesselin {
 
@@ -105,7 +106,16 @@ bool WindowCommand(Session &session, const std::string &line)
 struct Keyboard {
     std::optional<KeyboardLines> lines;
     std::optional<History> history;
+    bool toldTooLongToKeep = false;
 };
+
+void Remember(Keyboard &keyboard, const std::string &line)
+{
+    if (!keyboard.history || keyboard.history->Add(line) || std::exchange(keyboard.toldTooLongToKeep, true))
+        return;
+    std::fprintf(stderr, "Note: a line over %zu KiB runs but is not kept in the history (said once).\n",
+                 History::LongestKept / 1024);
+}
 
 void OpenKeyboard(Keyboard &keyboard, Session &session)
 {
@@ -184,8 +194,7 @@ int CommandWindow(Session &session)
             session.RefuseLongLine(terminal ? std::string() : "stdin:" + std::to_string(++number));
             continue;
         }
-        if (keyboard.history)
-            keyboard.history->Add(*line);
+        Remember(keyboard, *line);
         after = RunLine(session, *line, terminal, ++number);
     }
     return Close(session, terminal, after == After::Interrupted, number, piped);

@@ -143,18 +143,21 @@ History::~History()
         history_truncate_file(file_->c_str(), Kept);
 }
 
-void History::Add(const std::string &line)
+bool History::Add(const std::string &line)
 {
+    if (line.size() > LongestKept)
+        return false;
     if (line.find_first_not_of(" \t") == std::string::npos)
-        return;
+        return true;
     if (history_length > 0) {
         if (HIST_ENTRY *last = history_get(history_base + history_length - 1); last && line == last->line)
-            return;
+            return true;
     }
     add_history(line.c_str());
     // Written at once, so a window that is killed keeps what was typed.
     if (file_)
         append_history(1, file_->c_str());
+    return true;
 }
 
 namespace {

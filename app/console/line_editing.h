@@ -32,14 +32,18 @@ std::vector<std::string> WindowCommandsStartingWith(std::string_view prefix);
 class History {
 public:
     static constexpr int Kept = 1000;
+    // A longer line is run but not kept: a thousand pasted lines of
+    // megabytes would make a history of gigabytes, held and read back whole.
+    static constexpr std::size_t LongestKept = 64 * 1024;
     explicit History(std::optional<std::filesystem::path> file);
     ~History();
     History(const History &) = delete;
     History &operator=(const History &) = delete;
 
     // Remembers a typed line, at once in the file too; blank lines and a line
-    // equal to the one before are not kept.
-    void Add(const std::string &line);
+    // equal to the one before are not kept. False when the line was longer
+    // than LongestKept.
+    bool Add(const std::string &line);
     // Why the file could not be used, if it could not.
     const std::string &Problem() const { return problem_; }
 

@@ -169,6 +169,30 @@ TEST(History, KeptBetweenSessionsInAPrivateFile)
                                                     "picture l 0 0 1 rel 'My Photos/cat.jpg'"}));
 }
 
+// A line up to the bound is kept like any other; a longer one is said to be
+// not kept, and is in neither the session's history nor the file.
+TEST(History, ALineOverTheBoundIsNotKept)
+{
+    const std::string bound = "# " + std::string(History::LongestKept - 2, 'x');
+    const struct {
+        std::string line;
+        bool kept;
+    } cases[] = {{bound, true}, {bound + "x", false}, {"sphere " + std::string(1 << 20, ' ') + "8 8 flat", false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.line.size());
+        StateFolder state;
+        {
+            History history(state.file);
+            history.Add("cube");
+            EXPECT_EQ(history.Add(c.line), c.kept);
+            EXPECT_EQ(InMemory().back(), c.kept ? c.line : "cube");
+        }
+        std::vector<std::string> lines = state.Lines();
+        EXPECT_EQ(lines.size(), c.kept ? 2u : 1u);
+        EXPECT_EQ(lines.back(), c.kept ? c.line : "cube");
+    }
+}
+
 TEST(History, OnlyTheLastLinesAreKept)
 {
     StateFolder state;
