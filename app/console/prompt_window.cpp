@@ -22,7 +22,7 @@ int PollAttached()
 std::unique_ptr<PromptCanvas> PromptCanvas::Open()
 {
     std::string error;
-    auto window = CanvasWindow::Open("Tesselin canvas", error);
+    auto window = CanvasThread::Open("Tesselin canvas", error);
     if (!window)
         return nullptr;
     return std::unique_ptr<PromptCanvas>(new PromptCanvas(std::move(window)));
@@ -38,26 +38,24 @@ PromptCanvas::~PromptCanvas()
 
 void PromptCanvas::Repaint(const Image &image, bool raise)
 {
-    if (window_->Hidden() && !raise)
-        return;
-    window_->Show(image);
-    Poll();
+    window_->Show(image, raise);
 }
 
 void PromptCanvas::Poll()
 {
-    for (const WindowInput &input : window_->Events(0)) {
-        if (input.kind == WindowInput::Kind::Close || (input.kind == WindowInput::Kind::Key && input.key == '\x1b'))
-            window_->Hide();
-        else if (input.kind == WindowInput::Kind::Drag || input.kind == WindowInput::Kind::Wheel)
-            Turn(input);
-    }
+    bool turned = false;
+    for (const WindowInput &input : window_->TakeTurns())
+        turned = Turn(input) || turned;
+    // Turns that came together are drawn once, with the camera after all.
+    if (turned && session_->RedrawLastFrame())
+        if (const Canvas *window = session_->Host().WindowCanvas())
+            window_->Show(window->Snapshot(), false);
 }
 
-void PromptCanvas::Turn(const WindowInput &input)
+bool PromptCanvas::Turn(const WindowInput &input)
 {
     if (!session_)
-        return;
+        return false;
     CanvasHost &host = session_->Host();
     Camera camera = host.GetCamera();
     if (input.kind == WindowInput::Kind::Drag) {
@@ -68,9 +66,7 @@ void PromptCanvas::Turn(const WindowInput &input)
     }
     // Without a kept frame the camera still holds for the next frame drawn.
     session_->SetCamera(camera);
-    if (session_->RedrawLastFrame() && !window_->Hidden())
-        if (const Canvas *window = host.WindowCanvas())
-            window_->Show(window->Snapshot());
+    return true;
 }
 
 void PromptCanvas::AttachToLineEditor()

@@ -1,11 +1,13 @@
 // The canvas window beside the command window's prompt: it shows the canvas
 // window's image as commands change it, and dragging or the wheel in it turns
 // the camera and redraws the last finished frame. Closing it only hides it
-// until the plug-in next asks to show the canvas window.
+// until the plug-in next asks to show the canvas window. The window lives on
+// a thread of its own (console/canvas_thread.h), so it answers while a
+// command runs; its turns are applied between commands.
 #ifndef TESSELIN_APP_CONSOLE_PROMPT_WINDOW_H
 #define TESSELIN_APP_CONSOLE_PROMPT_WINDOW_H
 
-#include "app/view/window.h"
+#include "app/console/canvas_thread.h"
 #include "app/session/session.h"
 
 #include <memory>
@@ -23,7 +25,8 @@ public:
 
     // Shows image; raise shows the window again if it was closed.
     void Repaint(const Image &image, bool raise);
-    // Handles what the person did in the window since the last call.
+    // Turns the camera as the person did in the window since the last call,
+    // and shows the frame redrawn; between commands only.
     void Poll();
     // While attached, the line editor polls the window as it waits for keys.
     void AttachToLineEditor();
@@ -31,10 +34,11 @@ public:
     void AttachSession(Session &session) { session_ = &session; }
 
 private:
-    explicit PromptCanvas(std::unique_ptr<CanvasWindow> window) : window_(std::move(window)) {}
-    void Turn(const WindowInput &input);
+    explicit PromptCanvas(std::unique_ptr<CanvasThread> window) : window_(std::move(window)) {}
+    // Whether the camera turned.
+    bool Turn(const WindowInput &input);
 
-    std::unique_ptr<CanvasWindow> window_;
+    std::unique_ptr<CanvasThread> window_;
     Session *session_ = nullptr;
 };
 

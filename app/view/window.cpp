@@ -97,27 +97,32 @@ void CanvasWindow::Show(const Image &image)
     SDL_Window *window = sdl_->window;
     int width = 0, height = 0;
     SDL_GetWindowSize(window, &width, &height);
-    if (width != image.width || height != image.height)
+    bool resized = width != image.width || height != image.height;
+    if (resized)
         SDL_SetWindowSize(window, image.width, image.height);
     shown_ = image;
-    if (hidden_ && shown_.width > 0)
-        Raise();
-    Present();
+    if (hidden_) {
+        SDL_ShowWindow(window);
+        hidden_ = false;
+    }
+    Present(resized);
 }
 
-void CanvasWindow::Present()
+void CanvasWindow::Present(bool resized)
 {
     if (shown_.Empty() || hidden_)
         return;
     SDL_Window *window = sdl_->window;
-    // The display may take a moment to give the window its new size.
-    SDL_Surface *target = nullptr;
-    for (int attempt = 0; attempt < 100; attempt++) {
-        target = SDL_GetWindowSurface(window);
+    // The display may take a moment to give the window the size just asked
+    // for. A size the person gave it is kept: the picture is drawn into it
+    // as it is, at once.
+    SDL_Surface *target = SDL_GetWindowSurface(window);
+    for (int attempt = 0; resized && attempt < 100; attempt++) {
         if (target && target->w == shown_.width && target->h == shown_.height)
             break;
         SDL_PumpEvents();
         SDL_Delay(10);
+        target = SDL_GetWindowSurface(window);
     }
     if (!target)
         return;
@@ -139,13 +144,20 @@ void CanvasWindow::Raise()
 {
     SDL_ShowWindow(sdl_->window);
     hidden_ = false;
-    Present();
+    Present(false);
 }
 
 void CanvasWindow::Hide()
 {
     SDL_HideWindow(sdl_->window);
     hidden_ = true;
+}
+
+void CanvasWindow::Wake()
+{
+    SDL_Event event{};
+    event.type = SDL_USEREVENT;
+    SDL_PushEvent(&event);
 }
 
 Image CanvasWindow::Content() const
@@ -184,7 +196,7 @@ std::vector<WindowInput> CanvasWindow::Events(int timeoutMs)
                 break;
             }
             if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
-                Present();
+                Present(false);
             continue;
         case SDL_KEYDOWN:
             input.kind = WindowInput::Kind::Key;

@@ -49,10 +49,12 @@ public:
     std::vector<WindowInput> Events(int timeoutMs);
     // Hides the window (the command window's canvas window can be shown again).
     void Hide();
+    // Makes a wait in Events end now; from any thread, while a window is open.
+    static void Wake();
 
 private:
     CanvasWindow() = default;
-    void Present();
+    void Present(bool resized);
 
     struct Sdl;
     std::unique_ptr<Sdl> sdl_;

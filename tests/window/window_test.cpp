@@ -20,6 +20,7 @@
 #include <sstream>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -549,6 +550,91 @@ TEST(Window, ABurstOfDragsOnAHeavySceneGivesAtMostTwoRedraws)
     EXPECT_EQ(Count(err, "Ran the script"), 1) << "a turn ran the script again: " << err;
     // The last redraw is for the camera after all 30 moves: 60 pixels right, 30 down.
     EXPECT_NE(err.find("Saved heavy-view-1.png (the camera: --orbit -30,15)"), std::string::npos) << err;
+}
+
+// The command window reading what a test types into a named pipe.
+struct TypedCommandWindow {
+    window_test::Started started;
+    int typing = -1;
+
+    TypedCommandWindow()
+    {
+        std::string fifo = Scratch("typed");
+        EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        started = window_test::StartReading({}, fifo);
+        typing = open(fifo.c_str(), O_WRONLY);
+        EXPECT_GE(typing, 0);
+    }
+    void Type(const std::string &lines) const
+    {
+        ASSERT_EQ(write(typing, lines.data(), lines.size()), ssize_t(lines.size()));
+    }
+    int End()
+    {
+        close(std::exchange(typing, -1));
+        return window_test::Wait(started, 60);
+    }
+    std::string Err() const { return window_test::ReadText(started.errPath); }
+};
+
+using Clock = std::chrono::steady_clock;
+
+// Polls done until it holds or seconds pass: how long it took, or none.
+template <typename Done>
+std::optional<std::chrono::milliseconds> Within(double seconds, Done done)
+{
+    auto start = Clock::now();
+    auto deadline = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    while (Clock::now() < deadline) {
+        if (done())
+            return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return std::nullopt;
+}
+
+// One command of a 9 000 000-facet torus: several seconds, long enough to act
+// on the window after the note that it is still running.
+const std::string LongCommand = "torus 2 0 360 3000 x 360 3000 x\nfinish\n";
+
+TEST(Window, TheCommandWindowsCanvasRepaintsAndHidesWhileACommandRuns)
+{
+    TypedCommandWindow prompt;
+    const uint32_t red = render::Rgb(255, 0, 0);
+    const long all = 210 * 130;
+    auto redOnScreen = [&] { return render::CountNear(Screen(), red, 2); };
+    prompt.Type("canvas 210 130 persp 30 1 100 12\nclear 1 0 0\nfinish\nlight 0 0 1\ndiffuse 1 1 1\n");
+    ASSERT_TRUE(Within(60, [&] { return redOnScreen() == all; })) << prompt.Err();
+    std::string window = WindowOf(prompt.started);
+
+    // Shrunk and grown back during the command, the window paints its
+    // picture again (the old one: the new frame is not finished yet).
+    prompt.Type(LongCommand + ".save " + Scratch("after.png") + "\n");
+    ASSERT_TRUE(window_test::WaitForMessage(prompt.started, "still running", 60)) << prompt.Err();
+    Xdotool("windowsize " + window + " 100 60 windowsize " + window + " 210 130");
+    auto repainted = Within(2, [&] { return redOnScreen() == all; });
+    EXPECT_TRUE(repainted) << "the window did not repaint while the command ran";
+    EXPECT_EQ(prompt.Err().find("Saved"), std::string::npos) << "the command was too short to tell";
+    // After the command the window shows the new frame.
+    ASSERT_TRUE(window_test::WaitForMessage(prompt.started, "Saved", 120)) << prompt.Err();
+    long newRed = render::CountNear(Load(Scratch("after.png")), red, 2);
+    EXPECT_LT(newRed, all - 1000) << "the torus covers part of the red";
+    EXPECT_TRUE(Within(10, [&] { return redOnScreen() == newRed; })) << "the window kept the old picture";
+
+    // Esc during the next command hides the window at once, and the
+    // frame the command finishes leaves it hidden.
+    prompt.Type(LongCommand + ".save " + Scratch("again.png") + "\n");
+    ASSERT_TRUE(Within(60, [&] { return Count(prompt.Err(), "still running") == 2; })) << prompt.Err();
+    std::string visible = "search --onlyvisible --pid " + std::to_string(prompt.started.pid) + " >/dev/null";
+    Xdotool("mousemove --window " + window + " 5 5 key Escape");
+    auto hidden = Within(2, [&] { return std::system(("xdotool " + visible).c_str()) != 0; });
+    EXPECT_TRUE(hidden) << "Esc did not hide the window while the command ran";
+    EXPECT_EQ(Count(prompt.Err(), "Saved"), 1) << "the command was too short to tell";
+    ASSERT_TRUE(window_test::WaitForMessage(prompt.started, "Saved " + Scratch("again.png"), 120)) << prompt.Err();
+    EXPECT_EQ(redOnScreen(), 0);
+    EXPECT_EQ(prompt.End(), 0) << prompt.Err();
+    std::printf("During a command the window repainted after %lld ms and hid after %lld ms\n",
+                repainted ? (long long)repainted->count() : -1LL, hidden ? (long long)hidden->count() : -1LL);
 }
 
 TEST(Window, NoWindowKeepsTheCommandWindowHeadless)
