@@ -58,6 +58,12 @@ double ProcessorSeconds()
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 struct Quiet final : tesselin::MessageSink {
     void Line(const std::string &text) override { std::fprintf(stderr, "  (%s)\n", text.c_str()); }
 };
@@ -149,8 +155,7 @@ double BufferDraw(int frames)
         DrawBufferTorus(*target, vertices, i + 1, pixels.data());
         seconds.push_back(std::chrono::duration<double>(Clock::now() - begin).count());
     }
-    std::sort(seconds.begin(), seconds.end());
-    double median = seconds[seconds.size() / 2];
+    double median = Median(seconds);
     std::printf("%-24s orbit %6.2f frames/s median (%6.1f ms) from one buffer object\n", "torus, buffer object",
                 1 / median, median * 1000);
     return 1 / median;
@@ -176,12 +181,6 @@ int BufferFrameToPng(const std::string &path)
         return 1;
     }
     return 0;
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // Wall and processor seconds (user and system, the child's) of one program run; negative when it failed.
@@ -264,9 +263,7 @@ double Orbit(const char *name, const std::string &script, int frames, tesselin::
         }
     }
     double processor = (ProcessorSeconds() - processorStart) / frames;
-    std::vector<double> sorted = seconds;
-    std::sort(sorted.begin(), sorted.end());
-    double median = sorted[sorted.size() / 2];
+    double median = Median(seconds);
     double mean = std::accumulate(seconds.begin(), seconds.end(), 0.0) / double(seconds.size());
     std::printf("%-24s first run %7.1f ms; orbit %6.2f frames/s median (%6.1f ms), %6.2f mean, "
                 "%6.2f by processor time; %d of %d redrawn%s\n",
