@@ -6,6 +6,7 @@
 #include "geometry/facet_kernel.h"
 
 #include <math.h>
+#include <string.h>
 
 // The normal of the profile edge p -> q, both at one sweep angle: in the plane
 // of the axis and the edge, perpendicular to the edge and pointing away from
@@ -65,6 +66,40 @@ static void PairedTubeNormal(float *out, const float *p, const float *q)
     NormalizeVector(out, 1);
 }
 
+// The oriented unit normal at a corner of a tube band. The next band of a
+// row begins on the corners this one ends on, so the last two corners are
+// remembered with everything their normals depend on: a corner whose
+// position, centre radius and orientation match bit for bit gets the normal
+// it had, which is what working it out again would give. This halves the
+// square roots and divisions of a smooth torus.
+struct TubeCorner {
+    Vector position, normal;
+    float centreRadius;
+    int outside, set;
+};
+static TubeCorner LastTubeCorners[2];
+static int NextTubeCorner;
+
+static void TubeCornerNormal(float *out, const float *p)
+{
+    for (const TubeCorner &corner : LastTubeCorners)
+        if (corner.set && corner.outside == OrientationOutside &&
+            memcmp(&corner.centreRadius, &TubeCentreRadius, sizeof(float)) == 0 &&
+            memcmp(corner.position, p, sizeof(Vector)) == 0) {
+            memcpy(out, corner.normal, sizeof(Vector));
+            return;
+        }
+    TubeVertexNormal(out, p);
+    NormalizeVector(out, 1);
+    TubeCorner &kept = LastTubeCorners[NextTubeCorner];
+    NextTubeCorner = 1 - NextTubeCorner;
+    memcpy(kept.position, p, sizeof(Vector));
+    memcpy(kept.normal, out, sizeof(Vector));
+    kept.centreRadius = TubeCentreRadius;
+    kept.outside = OrientationOutside;
+    kept.set = 1;
+}
+
 // A torus band; a and d share the profile point, as do b and c, while a and b
 // share the sweep angle, as do c and d.
 void EmitTubeBand(const float *a, const float *b, const float *c, const float *d)
@@ -78,8 +113,7 @@ void EmitTubeBand(const float *a, const float *b, const float *c, const float *d
     if (RenderStyle != STYLE_SOLID || (!SweepFlat && !ProfileFlat)) {
         const float *corners[4] = {a, b, c, d};
         for (const float *v : corners) {
-            TubeVertexNormal(na, v);
-            NormalizeVector(na, 1);
+            TubeCornerNormal(na, v);
             glNormal3fv(na);
             glVertex3fv(v);
         }

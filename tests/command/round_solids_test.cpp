@@ -4,6 +4,10 @@
 // combination, the facing, negative sweeps and zero counts.
 #include "tests/doubles/gl_stream.h"
 #include "tests/doubles/plugin_fixture.h"
+#include "geometry/facet_kernel.h"
+#include "geometry/geometry.h"
+
+#include <algorithm>
 
 #include <cfenv>
 #include <cmath>
@@ -423,6 +427,57 @@ TEST_F(RoundSolids, TorusShadingCombinations)
                     ExpectNear(v.normal, TubeDirection(v.position, 2), 1e-6, c.line);
         }
     }
+}
+
+// Smooth torus bands reuse the normals of the corners a band shares with the
+// one before it. Whatever changes between bands, each corner must get exactly
+// the normal worked out afresh for it with the state of its own band.
+TEST_F(RoundSolids, SmoothTubeBandsGiveEachCornerItsOwnExactNormal)
+{
+    struct Band {
+        float centreRadius;
+        int outside;
+        float a[3], b[3], c[3], d[3];
+    };
+    // The second band of a row starts on the first one's last corners.
+    const float p0[3] = {0, 2, 1}, p1[3] = {0, 3, 0}, p2[3] = {1.5f, 2.6f, 0}, p3[3] = {1, 1.7f, 1};
+    auto band = [](float radius, int outside, const float *a, const float *b, const float *c, const float *d) {
+        Band out{radius, outside, {}, {}, {}, {}};
+        std::copy(a, a + 3, out.a), std::copy(b, b + 3, out.b), std::copy(c, c + 3, out.c), std::copy(d, d + 3, out.d);
+        return out;
+    };
+    const float q2[3] = {2.5f, 1.5f, 0.5f}, q3[3] = {0.5f, 2.5f, -1};
+    struct Case {
+        const char *what;
+        std::vector<Band> bands;
+    } cases[] = {
+        {"a row", {band(2, 1, p1, p0, p3, p2), band(2, 1, p2, p3, q3, q2), band(2, 1, q2, q3, p0, p1)}},
+        {"facing turned between bands", {band(2, 1, p1, p0, p3, p2), band(2, 0, p2, p3, q3, q2), band(2, 1, p2, p3, q3, q2)}},
+        {"centre radius changed between bands", {band(2, 1, p1, p0, p3, p2), band(1.5f, 1, p2, p3, q3, q2)}},
+    };
+    SweepFlat = 0;
+    ProfileFlat = 0;
+    for (const Case &c : cases) {
+        std::vector<Vec3> expected;
+        recording_gl::Reset();
+        for (const Band &b : c.bands) {
+            TubeCentreRadius = b.centreRadius;
+            OrientationOutside = b.outside;
+            for (const float *corner : {b.a, b.b, b.c, b.d}) {
+                float n[3];
+                TubeVertexNormal(n, corner);
+                NormalizeVector(n, 1);
+                expected.push_back({n[0], n[1], n[2]});
+            }
+            EmitTubeBand(b.a, b.b, b.c, b.d);
+        }
+        std::vector<Vec3> normals;
+        for (const Primitive &drawn : Primitives())
+            for (const DrawnVertex &v : drawn.vertices)
+                normals.push_back(v.normal);
+        EXPECT_EQ(normals, expected) << c.what;
+    }
+    OrientationOutside = 1;
 }
 
 TEST_F(RoundSolids, FlatCylinderInWireOrDotStyleKeepsEdgeNormals)
