@@ -1,6 +1,6 @@
 // How fast the live window turns a scene: frames per second while orbiting.
 //
-//   orbit_bench [--frames N] [--runs N] [--window]
+//   orbit_bench [--frames N] [--blocks N] [--runs N] [--window]
 //
 // For each scene, the script runs once, then the camera turns N times by 4
 // degrees of azimuth and 1 of elevation, each turn giving the pictures the
@@ -18,10 +18,12 @@
 // For the torus the bench also draws a torus of as many facets (major radius
 // 2, tube 1, normals per vertex, one light) from one buffer object in one
 // context, turning it the same way and reading every frame back: what a
-// redraw at the rasteriser's limit costs on this machine, in the same run,
-// so that the ratio holds whatever else the machine is doing. Last, tesselin
-// run of the torus script to a PNG against the same buffer torus drawn once
-// to a PNG (orbit_bench --buffer-frame FILE), whole processes taking turns.
+// redraw at the rasteriser's limit costs on this machine. The two take turns
+// in blocks (--blocks, of a quarter of --frames turns each), so that both
+// meet the same load, and the ratio is that of the medians over all blocks.
+// Last, tesselin run of the torus script to a PNG against the same buffer
+// torus drawn once to a PNG (orbit_bench --buffer-frame FILE), whole
+// processes taking turns.
 #include "app/view/window.h"
 #include "app/files/png.h"
 #include "tests/shared/spawn.h"
@@ -136,15 +138,15 @@ void DrawBufferTorus(tesselin::GlTarget &target, GLsizei vertices, int turn, uin
     target.ReadInto(pixels, 800);
 }
 
-// Frames per second (median) of the torus drawn from one buffer object, turned as Orbit turns it.
-double BufferDraw(int frames)
+// Seconds of each of frames frames of the torus drawn from one buffer object, turned as Orbit turns it.
+std::vector<double> BufferDraw(int frames)
 {
     std::string error;
     auto device = tesselin::GlDevice::Open(error);
     auto target = device ? device->MakeTarget(800, 600, error) : nullptr;
     if (!target) {
         std::printf("buffer draw: no OpenGL: %s\n", error.c_str());
-        return 0;
+        return {};
     }
     target->MakeCurrent();
     GLsizei vertices = LoadBufferTorus();
@@ -155,10 +157,7 @@ double BufferDraw(int frames)
         DrawBufferTorus(*target, vertices, i + 1, pixels.data());
         seconds.push_back(std::chrono::duration<double>(Clock::now() - begin).count());
     }
-    double median = Median(seconds);
-    std::printf("%-24s orbit %6.2f frames/s median (%6.1f ms) from one buffer object\n", "torus, buffer object",
-                1 / median, median * 1000);
-    return 1 / median;
+    return seconds;
 }
 
 // One frame of the buffer torus, unturned, written to path as a PNG: the
@@ -232,8 +231,9 @@ void RunAgainstBuffer(const std::string &self, const std::string &torus, int run
     std::remove("/tmp/orbit_bench_buffer.png");
 }
 
-// Frames per second (median) of turning the scene of script.
-double Orbit(const char *name, const std::string &script, int frames, tesselin::CanvasWindow *window)
+// Seconds of each of frames turns of the scene of script, after its first
+// run; printed as frames per second under name. Empty when a run failed.
+std::vector<double> Orbit(const char *name, const std::string &script, int frames, tesselin::CanvasWindow *window)
 {
     Quiet sink;
     tesselin::SceneRunner runner(script, std::string(TESSELIN_BUILD_DIR) + "/tesselin.so", sink);
@@ -243,7 +243,7 @@ double Orbit(const char *name, const std::string &script, int frames, tesselin::
     double firstSeconds = std::chrono::duration<double>(Clock::now() - start).count();
     if (!first.pictures) {
         std::printf("%s: the script failed: %s\n", name, first.problem.c_str());
-        return 0;
+        return {};
     }
     std::vector<double> seconds;
     int redrawn = 0;
@@ -259,7 +259,7 @@ double Orbit(const char *name, const std::string &script, int frames, tesselin::
         redrawn += outcome.redrawn;
         if (!outcome.pictures) {
             std::printf("%s: turn %d failed: %s\n", name, i + 1, outcome.problem.c_str());
-            return 0;
+            return {};
         }
     }
     double processor = (ProcessorSeconds() - processorStart) / frames;
@@ -269,14 +269,38 @@ double Orbit(const char *name, const std::string &script, int frames, tesselin::
                 "%6.2f by processor time; %d of %d redrawn%s\n",
                 name, firstSeconds * 1000, 1 / median, median * 1000, 1 / mean, 1 / processor, redrawn, frames,
                 window ? ", shown in a window" : "");
-    return 1 / median;
+    return seconds;
+}
+
+// The torus turned and the buffer torus drawn in blocks of frames, taking
+// turns blocks times; the medians over all blocks and their ratio.
+void TorusAgainstBuffer(const std::string &torus, int frames, int blocks, tesselin::CanvasWindow *window)
+{
+    std::vector<double> turned, buffer, blockRatios;
+    for (int block = 0; block < blocks; block++) {
+        // One host at a time: each opens OpenGL after the other is gone.
+        std::vector<double> turns = Orbit("torus, 500 000 facets", torus, frames, window);
+        std::vector<double> draws = BufferDraw(frames);
+        if (turns.empty() || draws.empty())
+            return;
+        std::printf("%-24s orbit %6.2f frames/s median (%6.1f ms) from one buffer object\n", "torus, buffer object",
+                    1 / Median(draws), Median(draws) * 1000);
+        blockRatios.push_back(Median(draws) / Median(turns));
+        turned.insert(turned.end(), turns.begin(), turns.end());
+        buffer.insert(buffer.end(), draws.begin(), draws.end());
+    }
+    auto [least, most] = std::minmax_element(blockRatios.begin(), blockRatios.end());
+    std::printf("torus: orbit at %.2fx the buffer object's frame rate (%6.1f against %6.1f ms, medians of %d "
+                "turns each in %d blocks; blocks %.2fx to %.2fx)\n",
+                Median(buffer) / Median(turned), Median(turned) * 1000, Median(buffer) * 1000, int(turned.size()), blocks,
+                *least, *most);
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    int frames = 20, runs = 9;
+    int frames = 20, runs = 9, blocks = 4;
     bool showWindow = false;
     for (int i = 1; i < argc; i++) {
         std::string option = argv[i];
@@ -284,12 +308,14 @@ int main(int argc, char **argv)
             frames = std::max(1, std::atoi(argv[++i]));
         else if (option == "--runs" && i + 1 < argc)
             runs = std::max(1, std::atoi(argv[++i]));
+        else if (option == "--blocks" && i + 1 < argc)
+            blocks = std::max(1, std::atoi(argv[++i]));
         else if (option == "--window")
             showWindow = true;
         else if (option == "--buffer-frame" && i + 1 < argc)
             return BufferFrameToPng(argv[++i]);
         else {
-            std::fprintf(stderr, "usage: orbit_bench [--frames N] [--runs N] [--window]\n");
+            std::fprintf(stderr, "usage: orbit_bench [--frames N] [--blocks N] [--runs N] [--window]\n");
             return 2;
         }
     }
@@ -306,11 +332,7 @@ int main(int argc, char **argv)
     std::ofstream(torus) << "canvas 800 600 persp 30 1 100 10\nclear 0.1 0.1 0.15\nlight -1 1 1\n"
                             "diffuse 0.8 0.5 0.3\nrotate 50 1 0 0\ntorus 2 0 360 500 x 360 1000 x\nfinish\n";
     Orbit("demo, 800 x 600", std::string(TESSELIN_SOURCE_DIR) + "/examples/demo.tsl", frames, window.get());
-    double turned = Orbit("torus, 500 000 facets", torus, std::max(3, frames / 4), window.get());
-    // One host at a time: the buffer draw opens OpenGL after the runner is gone.
-    double buffer = BufferDraw(std::max(3, frames / 4));
-    if (turned > 0 && buffer > 0)
-        std::printf("torus: orbit at %.2fx the buffer object's frame rate\n", turned / buffer);
+    TorusAgainstBuffer(torus, std::max(3, frames / 4), blocks, window.get());
     RunAgainstBuffer(argv[0], torus, runs);
     std::remove(torus.c_str());
     return 0;
