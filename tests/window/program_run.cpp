@@ -46,7 +46,8 @@ Started Start(const std::vector<std::string> &args, const std::string &input, co
     return Launch(argv, in, unset, set);
 }
 
-Started StartReading(const std::vector<std::string> &args, const std::string &inputPath)
+Started StartReading(const std::vector<std::string> &args, const std::string &inputPath,
+                     const std::vector<std::string> &set)
 {
     // The spawn returns only once the child runs its program, and a named
     // pipe's opening waits for its writer, who is our caller after we return:
@@ -54,7 +55,7 @@ Started StartReading(const std::vector<std::string> &args, const std::string &in
     std::vector<std::string> shell = {"/bin/sh", "-c", "input=$1; shift; exec \"$@\" < \"$input\"", "sh",
                                       inputPath, render::ProgramPath()};
     shell.insert(shell.end(), args.begin(), args.end());
-    return Launch(shell, "", {}, {});
+    return Launch(shell, "", {}, set);
 }
 
 int Wait(const Started &started, double seconds)

@@ -20,8 +20,9 @@ struct Started {
 Started Start(const std::vector<std::string> &args, const std::string &input = {},
               const std::vector<std::string> &unset = {}, const std::vector<std::string> &set = {});
 // Starts the program with args reading standard input from the file (or
-// named pipe) at inputPath.
-Started StartReading(const std::vector<std::string> &args, const std::string &inputPath);
+// named pipe) at inputPath, with "NAME=value" in set put in its environment.
+Started StartReading(const std::vector<std::string> &args, const std::string &inputPath,
+                     const std::vector<std::string> &set = {});
 
 // Waits up to seconds for the program to end; its exit status, or -1 when
 // it had to be killed.

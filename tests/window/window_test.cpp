@@ -335,6 +335,22 @@ TEST(Window, TheCommandWindowShowsEachCommandsEffect)
     EXPECT_EQ(window_test::Wait(started, 60), 0) << window_test::ReadText(started.errPath);
 }
 
+// Drags in the program's window 40 pixels right and 15 down: 20 degrees of
+// azimuth towards -x, 7.5 up. The pause lets the window take the pointer
+// before the button goes down; without it a busy machine can lose the start
+// of the drag.
+void DragTwentyDegrees(const window_test::Started &started)
+{
+    Xdotool("mousemove --window " + WindowOf(started) + " 150 100 sleep 0.3 mousedown 1");
+    for (int step = 0; step < 5; step++)
+        Xdotool("mousemove_relative -- 8 3 sleep 0.05");
+    Xdotool("mouseup 1 sleep 0.3");
+}
+
+// The scene the command window's drags turn: a red sphere and a green cube on white.
+const std::string TurnedScene = "canvas 300 200 persp 30 1 100 12\nclear 1 1 1\nlight 0 0 1\ndiffuse 1 0 0\npush\n"
+                                "move -2 0 0\nsphere 12 16 smooth\npop\ndiffuse 0 1 0\ncube\nfinish\n";
+
 TEST(Window, DraggingInTheCommandWindowsCanvasTurnsTheLastFrame)
 {
     std::string fifo = Scratch("typed");
@@ -343,17 +359,10 @@ TEST(Window, DraggingInTheCommandWindowsCanvasTurnsTheLastFrame)
     int typing = open(fifo.c_str(), O_WRONLY);
     ASSERT_GE(typing, 0);
     auto type = [&](const std::string &line) { ASSERT_EQ(write(typing, line.data(), line.size()), ssize_t(line.size())); };
-    std::string scene = "canvas 300 200 persp 30 1 100 12\nclear 1 1 1\nlight 0 0 1\ndiffuse 1 0 0\npush\n"
-                        "move -2 0 0\nsphere 12 16 smooth\npop\ndiffuse 0 1 0\ncube\nfinish\n";
+    const std::string &scene = TurnedScene;
     type(scene + ".save " + Scratch("before.png") + "\n");
     ASSERT_TRUE(window_test::WaitForMessage(started, "Saved", 60)) << window_test::ReadText(started.errPath);
-    // 40 pixels right and 15 down: 20 degrees of azimuth towards -x, 7.5 up.
-    // The pause lets the window take the pointer before the button goes down;
-    // without it a busy machine can lose the start of the drag.
-    Xdotool("mousemove --window " + WindowOf(started) + " 150 100 sleep 0.3 mousedown 1");
-    for (int step = 0; step < 5; step++)
-        Xdotool("mousemove_relative -- 8 3 sleep 0.05");
-    Xdotool("mouseup 1 sleep 0.3");
+    DragTwentyDegrees(started);
     type(".save " + Scratch("after.png") + "\n");
     close(typing);
     EXPECT_EQ(window_test::Wait(started, 60), 0) << window_test::ReadText(started.errPath);
@@ -557,11 +566,11 @@ struct TypedCommandWindow {
     window_test::Started started;
     int typing = -1;
 
-    TypedCommandWindow()
+    explicit TypedCommandWindow(const std::vector<std::string> &environment = {})
     {
         std::string fifo = Scratch("typed");
         EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-        started = window_test::StartReading({}, fifo);
+        started = window_test::StartReading({}, fifo, environment);
         typing = open(fifo.c_str(), O_WRONLY);
         EXPECT_GE(typing, 0);
     }
@@ -635,6 +644,45 @@ TEST(Window, TheCommandWindowsCanvasRepaintsAndHidesWhileACommandRuns)
     EXPECT_EQ(prompt.End(), 0) << prompt.Err();
     std::printf("During a command the window repainted after %lld ms and hid after %lld ms\n",
                 repainted ? (long long)repainted->count() : -1LL, hidden ? (long long)hidden->count() : -1LL);
+}
+
+// A drag made while a command runs turns the last frame once the command is
+// done, without another line typed. The command is a copy whose clipboard
+// program (a stand-in for xclip) waits until the test lets it end.
+TEST(Window, ADragDuringACommandTurnsTheFrameWhenTheCommandEnds)
+{
+    std::string bin = Scratch("bin"), gate = Scratch("gate");
+    std::filesystem::create_directories(bin);
+    ASSERT_EQ(mkfifo(gate.c_str(), 0600), 0);
+    WriteFile(bin + "/xclip", "#!/bin/sh\ncat >/dev/null\nread word < '" + gate + "'\n");
+    ASSERT_EQ(chmod((bin + "/xclip").c_str(), 0755), 0);
+    TypedCommandWindow prompt({"PATH=" + bin + ":" + std::getenv("PATH")});
+    prompt.Type(TurnedScene + ".save " + Scratch("before.png") + "\n");
+    ASSERT_TRUE(window_test::WaitForMessage(prompt.started, "Saved", 60)) << prompt.Err();
+    Image before = Load(Scratch("before.png"));
+    const uint32_t red = render::Rgb(255, 0, 0);
+    long redBefore = render::CountNear(before, red, 8);
+    ASSERT_GT(redBefore, 100) << "the sphere is in sight";
+    auto redOnScreen = [&] { return render::CountNear(Screen(), red, 8); };
+    ASSERT_TRUE(Within(30, [&] { return redOnScreen() == redBefore; })) << "the window shows the frame";
+
+    prompt.Type("copy\n");
+    // The gate opens for writing once the clipboard program waits on it.
+    int release = open(gate.c_str(), O_WRONLY);
+    ASSERT_GE(release, 0);
+    DragTwentyDegrees(prompt.started);
+    EXPECT_EQ(redOnScreen(), redBefore) << "the frame was turned inside the command";
+    EXPECT_EQ(prompt.Err().find("Copied"), std::string::npos) << "the copy ended before the drag";
+    ASSERT_EQ(write(release, "go\n", 3), 3);
+    close(release);
+    ASSERT_TRUE(window_test::WaitForMessage(prompt.started, "Copied", 30)) << prompt.Err();
+    EXPECT_TRUE(Within(30, [&] { return redOnScreen() != redBefore; })) << "the drag was not applied after the command";
+
+    prompt.Type(".save " + Scratch("after.png") + "\n");
+    ASSERT_TRUE(window_test::WaitForMessage(prompt.started, "Saved " + Scratch("after.png"), 60)) << prompt.Err();
+    EXPECT_EQ(prompt.End(), 0) << prompt.Err();
+    std::string script = WriteScript("turned-scene.tsl", TurnedScene), out = Scratch("turned-run.png");
+    EXPECT_EQ(Differing(Load(Scratch("after.png")), Written(script, {"--orbit", "-20,7.5", "-o", out}, out)), 0);
 }
 
 TEST(Window, NoWindowKeepsTheCommandWindowHeadless)
