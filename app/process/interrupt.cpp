@@ -1,19 +1,29 @@
 #include "app/process/interrupt.h"
 #include "app/process/output_file.h"
 
+#include <pthread.h>
 #include <signal.h>
-#include <time.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstring>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 namespace tesselin {
 
 namespace {
 
-volatile std::sig_atomic_t Pending = 0;
-volatile std::sig_atomic_t Running = 0;
+// Read by the signal handler and the long-command watch's thread: atomics
+// that need no lock, so the handler may use them.
+std::atomic<int> Pending = 0;
+std::atomic<int> Running = 0;
+static_assert(std::atomic<int>::is_always_lock_free);
 volatile std::sig_atomic_t WindowMode = 0;
 
 void Say(const char *text)
@@ -33,35 +43,63 @@ void Say(const char *text)
     _exit(128 + signal);
 }
 
-// The command window's note on a long command, from a timer that runs it on
-// a thread of its own (no signal, so no read anywhere is interrupted).
-timer_t LongCommandTimer{};
-bool TimerMade = false;
+// The command window's note on a long command comes from a thread of its own
+// that waits for a command to pass its deadline (no signal, so no read
+// anywhere is interrupted). The watch is never destroyed: its thread waits on
+// it until the program ends.
+struct LongCommandWatch {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+};
+LongCommandWatch *Watch = nullptr;
 
-void NoteLongCommand(union sigval)
+void NoteLongCommand()
 {
     if (Running && !Pending)
         Say("Note: this command is still running. Ctrl-C lets it end on its own and runs nothing after it; a "
             "second Ctrl-C leaves tesselin at once.\n");
 }
 
-void MakeLongCommandTimer()
+[[noreturn]] void WatchLongCommands(LongCommandWatch &watch)
 {
-    if (TimerMade)
-        return;
-    struct sigevent event {};
-    event.sigev_notify = SIGEV_THREAD;
-    event.sigev_notify_function = NoteLongCommand;
-    TimerMade = timer_create(CLOCK_MONOTONIC, &event, &LongCommandTimer) == 0;
+    std::unique_lock lock(watch.mutex);
+    for (;;) {
+        if (!watch.deadline) {
+            watch.wake.wait(lock);
+        } else if (std::chrono::steady_clock::now() >= *watch.deadline) {
+            watch.deadline.reset();
+            NoteLongCommand();
+        } else {
+            watch.wake.wait_until(lock, *watch.deadline);
+        }
+    }
 }
 
-void ArmLongCommandTimer(int seconds)
+void MakeLongCommandWatch()
 {
-    if (!TimerMade)
+    if (Watch)
         return;
-    struct itimerspec when {};
-    when.it_value.tv_sec = seconds;
-    timer_settime(LongCommandTimer, 0, &when, nullptr);
+    Watch = new LongCommandWatch;
+    // Signals go to the other threads: the watch's thread starts with them blocked.
+    sigset_t all, before;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &before);
+    std::thread(WatchLongCommands, std::ref(*Watch)).detach();
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+}
+
+// Notes the command running now once it has run seconds; 0 forgets it.
+void WatchCommand(int seconds)
+{
+    if (!Watch)
+        return;
+    std::lock_guard lock(Watch->mutex);
+    if (seconds > 0)
+        Watch->deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    else
+        Watch->deadline.reset();
+    Watch->wake.notify_one();
 }
 
 void OnSignal(int signal)
@@ -100,7 +138,7 @@ void EndRunOnSignals() { Install(false); }
 void NoteInterrupts()
 {
     Install(true);
-    MakeLongCommandTimer();
+    MakeLongCommandWatch();
 }
 
 void WritesFailInsteadOfEnding()
@@ -113,23 +151,21 @@ bool InterruptPending() { return Pending != 0; }
 
 bool TakeInterrupt()
 {
-    bool was = Pending != 0;
-    Pending = 0;
-    return was;
+    return Pending.exchange(0) != 0;
 }
 
 CommandRunning::CommandRunning()
 {
     Running = 1;
     if (WindowMode)
-        ArmLongCommandTimer(LongCommandSeconds);
+        WatchCommand(LongCommandSeconds);
 }
 
 CommandRunning::~CommandRunning()
 {
     Running = 0;
     if (WindowMode)
-        ArmLongCommandTimer(0); // a zero time disarms it
+        WatchCommand(0);
 }
 
 } // namespace tesselin
