@@ -309,30 +309,60 @@ Image Screen()
     return Load(path);
 }
 
+// The command window reading what a test types into a named pipe.
+struct TypedCommandWindow {
+    window_test::Started started;
+    int typing = -1;
+
+    // tesselin with args, with "NAME=value" in environment put in its environment.
+    explicit TypedCommandWindow(const std::vector<std::string> &args = {},
+                                const std::vector<std::string> &environment = {})
+    {
+        std::string fifo = Scratch("typed");
+        EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        started = window_test::StartReading(args, fifo, environment);
+        typing = open(fifo.c_str(), O_WRONLY);
+        EXPECT_GE(typing, 0);
+    }
+    void Type(const std::string &lines) const
+    {
+        ASSERT_EQ(write(typing, lines.data(), lines.size()), ssize_t(lines.size()));
+    }
+    int End()
+    {
+        close(std::exchange(typing, -1));
+        return window_test::Wait(started, 60);
+    }
+    std::string Err() const { return window_test::ReadText(started.errPath); }
+};
+
+using Clock = std::chrono::steady_clock;
+
+// Polls done until it holds or seconds pass: how long it took, or none.
+template <typename Done>
+std::optional<std::chrono::milliseconds> Within(double seconds, Done done)
+{
+    auto start = Clock::now();
+    auto deadline = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    while (Clock::now() < deadline) {
+        if (done())
+            return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return std::nullopt;
+}
+
 TEST(Window, TheCommandWindowShowsEachCommandsEffect)
 {
-    std::string fifo = Scratch("typed");
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    auto started = window_test::StartReading({}, fifo);
-    int typing = open(fifo.c_str(), O_WRONLY);
-    ASSERT_GE(typing, 0);
-    auto type = [&](const std::string &line) { ASSERT_EQ(write(typing, line.data(), line.size()), ssize_t(line.size())); };
-    // Waits until the screen shows count pixels of colour.
+    TypedCommandWindow prompt;
     auto shows = [&](uint32_t colour, long count) {
-        for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-             std::chrono::steady_clock::now() < deadline;) {
-            if (render::CountNear(Screen(), colour, 2) == count)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return false;
+        return Within(60, [&] { return render::CountNear(Screen(), colour, 2) == count; }).has_value();
     };
-    type("canvas 210 130 persp 30 1 100 10\nclear 1 0 0\nfinish\n");
+    prompt.Type("canvas 210 130 persp 30 1 100 10\nclear 1 0 0\nfinish\n");
     EXPECT_TRUE(shows(render::Rgb(255, 0, 0), 210 * 130));
-    type("clear 0 0 1\nfinish\n");
+    prompt.Type("clear 0 0 1\nfinish\n");
     EXPECT_TRUE(shows(render::Rgb(0, 0, 255), 210 * 130));
-    close(typing);
-    EXPECT_EQ(window_test::Wait(started, 60), 0) << window_test::ReadText(started.errPath);
+    EXPECT_EQ(prompt.End(), 0) << prompt.Err();
 }
 
 // Drags in the program's window 40 pixels right and 15 down: 20 degrees of
@@ -353,20 +383,13 @@ const std::string TurnedScene = "canvas 300 200 persp 30 1 100 12\nclear 1 1 1\n
 
 TEST(Window, DraggingInTheCommandWindowsCanvasTurnsTheLastFrame)
 {
-    std::string fifo = Scratch("typed");
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    auto started = window_test::StartReading({}, fifo);
-    int typing = open(fifo.c_str(), O_WRONLY);
-    ASSERT_GE(typing, 0);
-    auto type = [&](const std::string &line) { ASSERT_EQ(write(typing, line.data(), line.size()), ssize_t(line.size())); };
-    const std::string &scene = TurnedScene;
-    type(scene + ".save " + Scratch("before.png") + "\n");
-    ASSERT_TRUE(window_test::WaitForMessage(started, "Saved", 60)) << window_test::ReadText(started.errPath);
-    DragTwentyDegrees(started);
-    type(".save " + Scratch("after.png") + "\n");
-    close(typing);
-    EXPECT_EQ(window_test::Wait(started, 60), 0) << window_test::ReadText(started.errPath);
-    std::string script = WriteScript("scene.tsl", scene), out = Scratch("run.png");
+    TypedCommandWindow prompt;
+    prompt.Type(TurnedScene + ".save " + Scratch("before.png") + "\n");
+    ASSERT_TRUE(window_test::WaitForMessage(prompt.started, "Saved", 60)) << prompt.Err();
+    DragTwentyDegrees(prompt.started);
+    prompt.Type(".save " + Scratch("after.png") + "\n");
+    EXPECT_EQ(prompt.End(), 0) << prompt.Err();
+    std::string script = WriteScript("scene.tsl", TurnedScene), out = Scratch("run.png");
     Image before = Load(Scratch("before.png")), after = Load(Scratch("after.png"));
     EXPECT_GT(Differing(before, after, 8), 500) << "the drag turned nothing";
     EXPECT_EQ(Differing(after, Written(script, {"--orbit", "-20,7.5", "-o", out}, out)), 0);
@@ -561,47 +584,6 @@ TEST(Window, ABurstOfDragsOnAHeavySceneGivesAtMostTwoRedraws)
     EXPECT_NE(err.find("Saved heavy-view-1.png (the camera: --orbit -30,15)"), std::string::npos) << err;
 }
 
-// The command window reading what a test types into a named pipe.
-struct TypedCommandWindow {
-    window_test::Started started;
-    int typing = -1;
-
-    explicit TypedCommandWindow(const std::vector<std::string> &environment = {})
-    {
-        std::string fifo = Scratch("typed");
-        EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-        started = window_test::StartReading({}, fifo, environment);
-        typing = open(fifo.c_str(), O_WRONLY);
-        EXPECT_GE(typing, 0);
-    }
-    void Type(const std::string &lines) const
-    {
-        ASSERT_EQ(write(typing, lines.data(), lines.size()), ssize_t(lines.size()));
-    }
-    int End()
-    {
-        close(std::exchange(typing, -1));
-        return window_test::Wait(started, 60);
-    }
-    std::string Err() const { return window_test::ReadText(started.errPath); }
-};
-
-using Clock = std::chrono::steady_clock;
-
-// Polls done until it holds or seconds pass: how long it took, or none.
-template <typename Done>
-std::optional<std::chrono::milliseconds> Within(double seconds, Done done)
-{
-    auto start = Clock::now();
-    auto deadline = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-    while (Clock::now() < deadline) {
-        if (done())
-            return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return std::nullopt;
-}
-
 // One command of a 9 000 000-facet torus: several seconds, long enough to act
 // on the window after the note that it is still running.
 const std::string LongCommand = "torus 2 0 360 3000 x 360 3000 x\nfinish\n";
@@ -656,7 +638,7 @@ TEST(Window, ADragDuringACommandTurnsTheFrameWhenTheCommandEnds)
     ASSERT_EQ(mkfifo(gate.c_str(), 0600), 0);
     WriteFile(bin + "/xclip", "#!/bin/sh\ncat >/dev/null\nread word < '" + gate + "'\n");
     ASSERT_EQ(chmod((bin + "/xclip").c_str(), 0755), 0);
-    TypedCommandWindow prompt({"PATH=" + bin + ":" + std::getenv("PATH")});
+    TypedCommandWindow prompt({}, {"PATH=" + bin + ":" + std::getenv("PATH")});
     prompt.Type(TurnedScene + ".save " + Scratch("before.png") + "\n");
     ASSERT_TRUE(window_test::WaitForMessage(prompt.started, "Saved", 60)) << prompt.Err();
     Image before = Load(Scratch("before.png"));
@@ -687,17 +669,11 @@ TEST(Window, ADragDuringACommandTurnsTheFrameWhenTheCommandEnds)
 
 TEST(Window, NoWindowKeepsTheCommandWindowHeadless)
 {
-    std::string fifo = Scratch("typed");
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    auto started = window_test::StartReading({"--no-window"}, fifo);
-    int typing = open(fifo.c_str(), O_WRONLY);
-    ASSERT_GE(typing, 0);
-    std::string line = "canvas 210 130 persp 30 1 100 10\nclear 1 0 0\nfinish\n.save " + Scratch("typed.png") + "\n";
-    ASSERT_EQ(write(typing, line.data(), line.size()), ssize_t(line.size()));
-    ASSERT_TRUE(window_test::WaitForMessage(started, "Saved", 60));
+    TypedCommandWindow prompt({"--no-window"});
+    prompt.Type("canvas 210 130 persp 30 1 100 10\nclear 1 0 0\nfinish\n.save " + Scratch("typed.png") + "\n");
+    ASSERT_TRUE(window_test::WaitForMessage(prompt.started, "Saved", 60)) << prompt.Err();
     EXPECT_EQ(render::CountNear(Screen(), render::Rgb(255, 0, 0), 2), 0);
-    close(typing);
-    EXPECT_EQ(window_test::Wait(started, 60), 0);
+    EXPECT_EQ(prompt.End(), 0) << prompt.Err();
 }
 
 } // namespace
