@@ -266,9 +266,9 @@ std::vector<double> Orbit(const char *name, const std::string &script, int frame
     double median = Median(seconds);
     double mean = std::accumulate(seconds.begin(), seconds.end(), 0.0) / double(seconds.size());
     std::printf("%-24s first run %7.1f ms; orbit %6.2f frames/s median (%6.1f ms), %6.2f mean, "
-                "%6.2f by processor time; %d of %d redrawn%s\n",
+                "%6.2f by processor time; %d of %d redrawn, %zu in the contexts that drew them%s\n",
                 name, firstSeconds * 1000, 1 / median, median * 1000, 1 / mean, 1 / processor, redrawn, frames,
-                window ? ", shown in a window" : "");
+                runner.RedrawsInPlace(), window ? ", shown in a window" : "");
     return seconds;
 }
 

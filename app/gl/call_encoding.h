@@ -154,6 +154,8 @@ template <Fn F, typename P, typename... A> Encoded Encode(CommandStream &stream,
     p += 2;
     (Put(p, a), ...);
     stream.Commit(std::size_t(p - start));
+    static_assert(std::size_t(F) < CommandStream::MarkCount);
+    stream.Mark(std::size_t(F));
     return (Whole(a) && ... && true) ? Encoded::Whole : Encoded::Partial;
 }
 

@@ -32,6 +32,7 @@ CommandStream::Word *CommandStream::Reserve(std::size_t words) noexcept
 void CommandStream::Clear(std::size_t keep)
 {
     size_ = 0;
+    std::fill(std::begin(marks_), std::end(marks_), 0);
     if (HeldBytes() > keep) {
         words_.reset();
         capacity_ = 0;

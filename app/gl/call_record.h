@@ -45,10 +45,17 @@ public:
     Word *Reserve(std::size_t words) noexcept;
     void Commit(std::size_t words) { size_ += words; }
 
+    // Flags the writer of the calls sets to say what kinds of call the
+    // stream holds (the encoder: each call's function); cleared with the calls.
+    static constexpr std::size_t MarkCount = 512;
+    void Mark(std::size_t flag) { marks_[flag / 64] |= uint64_t(1) << (flag % 64); }
+    bool Marked(std::size_t flag) const { return marks_[flag / 64] >> (flag % 64) & 1; }
+
 private:
     std::unique_ptr<Word[]> words_;
     std::size_t size_ = 0, capacity_ = 0;
     std::size_t mostWords_ = std::numeric_limits<std::size_t>::max() / sizeof(Word) / 2;
+    uint64_t marks_[MarkCount / 64] = {};
 };
 
 } // namespace tesselin::gl

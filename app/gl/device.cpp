@@ -208,6 +208,7 @@ std::unique_ptr<GlTarget> GlDevice::MakeTarget(int width, int height, std::strin
     gl_.ClearDepth(1);
     gl_.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     gl_.ClearColor(0, 0, 0, 0);
+    target->birth_ = CaptureState(gl_);
     return target;
 }
 
@@ -228,6 +229,12 @@ void GlTarget::MakeCurrent()
 {
     if (eglGetCurrentContext() != context_)
         eglMakeCurrent(device_.display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_);
+}
+
+bool GlTarget::Reset()
+{
+    MakeCurrent();
+    return ResetContext(device_.gl_, birth_);
 }
 
 void GlTarget::ReadInto(uint32_t *pixels, int stride)

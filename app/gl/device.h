@@ -4,6 +4,8 @@
 #ifndef TESSELIN_APP_GL_DEVICE_H
 #define TESSELIN_APP_GL_DEVICE_H
 
+#include "app/gl/context_reset.h"
+
 #include <GL/gl.h>
 
 #include <cstdint>
@@ -59,6 +61,9 @@ public:
     GlTarget &operator=(const GlTarget &) = delete;
 
     void MakeCurrent();
+    // Makes the context current and puts it back as it was born, its frame
+    // white; false when it cannot (the context is then fit only for deleting).
+    bool Reset();
     int Width() const { return width_; }
     int Height() const { return height_; }
     // Finishes drawing and copies the frame into pixels (0x00BBGGRR, top row
@@ -75,6 +80,7 @@ private:
     GLuint framebuffer_ = 0, colour_ = 0, depth_ = 0;
     // With multisampling, the single-sampled copy the frame is resolved into.
     GLuint resolveFramebuffer_ = 0, resolveColour_ = 0;
+    ContextState birth_{}; // as the plug-in first finds it
 };
 
 } // namespace tesselin

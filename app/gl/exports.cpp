@@ -5,6 +5,7 @@
 #include "app/gl/arg_sizes.h"
 #include "app/gl/boundary.h"
 #include "app/gl/call_encoding.h"
+#include "app/gl/context_reset.h"
 
 #include <GL/gl.h>
 
@@ -88,6 +89,11 @@ template <Fn F, typename P, typename... A> void Record(const A &...a)
         if (StreamRecorder)
             StreamRecorder->StreamLost();
         return;
+    }
+    // What a reset of the context would have to undo (app/gl/context_reset.h).
+    if constexpr (F == Fn::glEnable || F == Fn::glDisable) {
+        if (!ResettableCapability(a...))
+            Stream->Mark(OtherCapabilityMark);
     }
     if (Stream->Bytes() >= FullAt && StreamRecorder) [[unlikely]]
         StreamRecorder->StreamFull();

@@ -1,5 +1,6 @@
 #include "app/gl/frame_stream.h"
 #include "app/gl/boundary.h"
+#include "app/gl/context_reset.h"
 #include "app/process/stopwatch.h"
 
 #include <algorithm>
@@ -232,28 +233,73 @@ void FrameStream::FinishFrame()
         finished_ = stream_.Words();
 }
 
-bool FrameStream::Redraw(const Camera &camera, std::unique_ptr<GlTarget> left, std::unique_ptr<GlTarget> right,
-                         const ReadFrame &read)
+bool FrameStream::RedrawInPlace(const ReadFrame &read, std::size_t end)
 {
     bool twoEyes = Right() != nullptr;
-    if (!CanRedraw() || !left || (twoEyes && !right))
+    {
+        Stopwatch watch(times_.contexts);
+        if (!left_->Reset() || (twoEyes && !right_->Reset()))
+            return false;
+    }
+    try {
+        PlayFrame(*left_, -1);
+        if (twoEyes)
+            PlayFrame(*right_, 1);
+        read(*left_, right_.get());
+        Play(*left_, -1, finished_, end);
+        if (twoEyes)
+            Play(*right_, 1, finished_, end);
+    } catch (...) {
         return false;
+    }
+    return true;
+}
+
+bool FrameStream::Redraw(const Camera &camera, const MakeTarget &make, const ReadFrame &read)
+{
+    if (!CanRedraw())
+        return false;
+    bool twoEyes = Right() != nullptr;
     Pause();
     Camera before = camera_;
     camera_ = camera;
     std::size_t end = stream_.Words();
+    // Only a frame grouped already: grouping it takes memory that may run out.
+    bool inPlace = grouped_.Made() && grouped_.To() == finished_ && ResetUndoes(stream_);
+    if (inPlace && RedrawInPlace(read, end)) {
+        times_.redrawsInPlace++;
+        fed_ = end;
+        return true;
+    }
+    std::unique_ptr<GlTarget> left, right;
+    bool drawn = false;
     try {
-        PlayFrame(*left, -1);
-        if (twoEyes)
-            PlayFrame(*right, 1);
-        read(*left, twoEyes ? right.get() : nullptr);
-        // The calls after the frame too, so the new contexts carry on where
-        // the old ones were.
-        Play(*left, -1, finished_, end);
-        if (twoEyes)
-            Play(*right, 1, finished_, end);
+        left = make();
+        if (left && twoEyes)
+            right = make();
+        if (left && (!twoEyes || right)) {
+            PlayFrame(*left, -1);
+            if (twoEyes)
+                PlayFrame(*right, 1);
+            read(*left, right.get());
+            // The calls after the frame too, so the new contexts carry on
+            // where the old ones were.
+            Play(*left, -1, finished_, end);
+            if (twoEyes)
+                Play(*right, 1, finished_, end);
+            drawn = true;
+        }
     } catch (...) {
+    }
+    if (!drawn) {
         camera_ = before;
+        // A failed attempt in place left the eyes reset or part drawn: they
+        // get the whole record again, as they had it.
+        if (inPlace) {
+            for (GlTarget *eye : {left_.get(), twoEyes ? right_.get() : nullptr})
+                if (eye && eye->Reset())
+                    Play(*eye, eye == left_.get() ? -1 : 1, 0, end);
+        }
         return false;
     }
     left_ = std::move(left);

@@ -38,6 +38,7 @@ struct HostTimes {
     double readBack = 0; // copying finished frames into the canvases
     std::size_t largestStream = 0; // bytes recorded for the right eye in the largest frame
     std::size_t heldStream = 0;    // most bytes the record held at once
+    std::size_t redrawsInPlace = 0; // redraws played into the contexts that drew the frame
 };
 
 // How much the record may hold.
@@ -103,14 +104,17 @@ public:
     bool LostRightEye() const { return lostRight_; }
     // Whether the last finished frame can be redrawn.
     bool CanRedraw() const { return keeping_ && finished_ > 0 && !lost_ && !unrepeatable_; }
-    // Redraws the last finished frame seen by camera into left and, when
-    // this canvas has a right eye, right (new targets, in the state a new
-    // context starts in); read takes the frame from them. The new targets
-    // then carry on for the plug-in, with camera for the frames to come.
-    // False, with nothing changed, when the frame cannot be redrawn.
+    // Redraws the last finished frame seen by camera into both eyes of this
+    // canvas; read takes the frame from them. The eyes then carry on for the
+    // plug-in, with camera for the frames to come. Once a redraw has grouped
+    // the frame, and when a reset undoes every call in the record, the frame
+    // is played into the contexts that drew it, put back as they were born;
+    // otherwise into new targets from make (in the state a new context
+    // starts in), which replace them. False, with nothing changed, when the
+    // frame cannot be redrawn.
+    using MakeTarget = std::function<std::unique_ptr<GlTarget>()>;
     using ReadFrame = std::function<void(GlTarget &left, GlTarget *right)>;
-    bool Redraw(const Camera &camera, std::unique_ptr<GlTarget> left, std::unique_ptr<GlTarget> right,
-                const ReadFrame &read);
+    bool Redraw(const Camera &camera, const MakeTarget &make, const ReadFrame &read);
 
     // Plays the record from word from up to the end of the last finished
     // frame into calls instead of OpenGL: while it plays, the function behind
@@ -131,6 +135,8 @@ private:
     bool MarkView(std::size_t index);
     // Plays the record from word from to word to into target as eye.
     void Play(GlTarget &target, int eye, std::size_t from, std::size_t to);
+    // Redraws into the eyes as they are, reset; false when it could not.
+    bool RedrawInPlace(const ReadFrame &read, std::size_t end);
     // Plays the last finished frame, grouped into vertex arrays, into target as eye.
     void PlayFrame(GlTarget &target, int eye);
     void DropKept();

@@ -465,16 +465,13 @@ bool CanvasHost::RedrawLastFrame()
         return false;
     FrameStream::Pause();
     const int width = selected_->surface.width, height = selected_->surface.height;
-    std::string error;
-    std::unique_ptr<GlTarget> left, right;
-    {
+    auto make = [&] {
         Stopwatch watch(times_.contexts);
-        left = device_.MakeTarget(width, height, error);
-        if (left && scene->frames.Right())
-            right = device_.MakeTarget(width, height, error);
-    }
+        std::string error;
+        return device_.MakeTarget(width, height, error);
+    };
     Canvas *rightCanvas = nullptr;
-    bool redrawn = scene->frames.Redraw(camera_, std::move(left), std::move(right),
+    bool redrawn = scene->frames.Redraw(camera_, make,
                                         [&](GlTarget &leftEye, GlTarget *rightEye) {
                                             if (rightEye && right_) {
                                                 ReadFrame(*rightEye, *right_);

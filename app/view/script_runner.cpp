@@ -132,6 +132,11 @@ SceneOutcome SceneRunner::Turn(const Camera &camera)
     return Run(camera);
 }
 
+std::size_t SceneRunner::RedrawsInPlace() const
+{
+    return session_ ? session_->Host().Times().redrawsInPlace : 0;
+}
+
 SceneOutcome SceneRunner::Collect(bool redrawn)
 {
     SceneOutcome outcome;

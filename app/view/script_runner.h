@@ -42,6 +42,9 @@ public:
     // Writes the 3D model of the last frame (Session::ExportModel); false,
     // with the reason said, when there is none.
     bool Export(const std::string &path);
+    // How many redraws of this session drew into the contexts that drew the
+    // frame, put back as they were born, rather than into new ones.
+    std::size_t RedrawsInPlace() const;
     // Where the last good run put its camera; 0 before a 3D view.
     double ScriptDistance() const { return scriptDistance_; }
     // Called as each line of a run starts: its number (from 1) and how many

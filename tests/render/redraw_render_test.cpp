@@ -131,6 +131,60 @@ TEST(Redraw, ScriptCarriesOnWithTheNewCameraAfterARedraw)
     EXPECT_EQ(carried.right.pixels, expected.right.pixels);
 }
 
+TEST(Redraw, LaterRedrawsInTheContextsThatDrewTheFrameEqualARunAndCarryOn)
+{
+    // The first redraw groups the frame into new contexts; the next ones put
+    // the eyes' own contexts back as they were born and draw there. Each
+    // picture, and the frames the script draws afterwards, are those of a
+    // run with that camera from the start.
+    struct Case {
+        const char *name;
+        std::string script, rest;
+    } cases[] = {
+        {"shiny and glowing",
+         "canvas 160 120 persp 30 1 100 10\n" + Lit + "shine 40 0.6 0.6 0.6\nemit 0.1 0 0.2\n" + Solids + "finish\n",
+         "clear\nemit 0 0 0\ndiffuse 0.2 0.9 0.4\nsphere 8 10 smooth\nfinish\n"},
+        {"lines and dots, unlit",
+         "canvas 160 120 persp 30 1 100 10\nclear 0 0 0\ncolor 1 0.5 0\nwire 3\ntorus 2 0 360 8 x 360 12 x\n"
+         "dot 4\nsphere 6 8 smooth\nfinish\n",
+         "clear\nsolid\ncolor 0.2 0.4 1\ncube\nfinish\n"},
+        {"a push left open",
+         "canvas 160 120 persp 30 1 100 10\n" + Lit + "push\nrotate 30 0 1 0\n" + Solids + "finish\n",
+         "clear\npop\ndiffuse 0.9 0.9 0.9\ntorus 1 0 360 12 x 360 16 x\nfinish\n"},
+        // The frame draws with the ambient light a new context has; the
+        // redraws must not see the one set after it.
+        {"stereo, the ambient light changed after the frame",
+         "canvas 160 120 0 persp 30 1 100 10 0.6 0\nclear 0.1 0.1 0.2\nlight -1 1 1\n" + Solids +
+             "finish\nambient 0.6 0.2 0.2\n",
+         "clear\nsphere 10 12 smooth\nfinish\n"},
+    };
+    const tesselin::Camera cameras[] = {Orbit(40, 10), Orbit(-60, 25, 14), Orbit(150, -20)};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<Shown> expected;
+        for (const tesselin::Camera &camera : cameras)
+            expected.push_back(RunWithCamera(c.script, camera));
+        Shown carriedOn = RunWithCamera(c.script + c.rest, cameras[2]);
+        RenderSession session;
+        RunLines(session, c.script);
+        for (std::size_t i = 0; i < std::size(cameras); i++) {
+            SCOPED_TRACE(testing::Message() << "redraw " << i + 1);
+            session.Session().SetCamera(cameras[i]);
+            ASSERT_TRUE(session.Session().RedrawLastFrame());
+            Shown redrawn = Show(session);
+            EXPECT_EQ(redrawn.window.pixels, expected[i].window.pixels);
+            EXPECT_EQ(redrawn.right.pixels, expected[i].right.pixels);
+        }
+        EXPECT_EQ(session.Session().Host().Times().redrawsInPlace, std::size(cameras) - 1);
+        RunLines(session, c.rest);
+        Shown carried = Show(session);
+        EXPECT_EQ(carried.window.pixels, carriedOn.window.pixels) << "the script did not carry on as it was";
+        EXPECT_EQ(carried.right.pixels, carriedOn.right.pixels);
+        auto run = session.Finish();
+        EXPECT_EQ(run.status, 0) << run.AllMessages();
+    }
+}
+
 TEST(Redraw, NothingToRedrawSaysSoAndChangesNothing)
 {
     struct Case {

@@ -256,6 +256,8 @@ TEST(SceneRunner, GroupedRedrawsOfEveryExampleEqualARunFromThatCamera)
                 EXPECT_EQ(turned.pictures->window.pixels, written->pixels) << c.example << " from " << camera.azimuth;
             }
         }
+        // Every example's record is one a reset of its contexts undoes.
+        EXPECT_EQ(runner.RedrawsInPlace(), 2u) << c.example;
     }
     std::filesystem::current_path(before);
 }
