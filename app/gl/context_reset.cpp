@@ -71,6 +71,77 @@ void Set(const RealGl &gl, GLenum cap, GLboolean on)
         gl.Disable(cap);
 }
 
+// Capabilities first: with colour material off again, setting the current
+// colour later leaves the materials alone.
+void RestoreMaterials(const RealGl &gl, const ContextState &birth)
+{
+    for (std::size_t i = 0; i < CapabilityCount; i++)
+        Set(gl, ResettableCapabilities[i], birth.capabilities[i]);
+    gl.ColorMaterial(GLenum(birth.colourMaterialFace), GLenum(birth.colourMaterialParameter));
+    for (int face = 0; face < 2; face++) {
+        const GLfloat *v = birth.materials[face];
+        for (const Value &part : MaterialParts) {
+            gl.Materialfv(Faces[face], part.name, v);
+            v += part.count;
+        }
+    }
+    gl.LightModelfv(GL_LIGHT_MODEL_AMBIENT, birth.lightModelAmbient);
+    gl.LightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, birth.localViewer);
+    gl.LightModeli(GL_LIGHT_MODEL_TWO_SIDE, birth.twoSide);
+    gl.LightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, birth.colourControl);
+}
+
+void RestoreStacksAndLights(const RealGl &gl, const ContextState &birth)
+{
+    // Each matrix stack down to one matrix, the one it was born with.
+    for (int m = 0; m < 3; m++) {
+        gl.MatrixMode(MatrixModes[m]);
+        GLint depth = 1;
+        gl.GetIntegerv(StackDepthReads[m], &depth);
+        for (; depth > birth.stackDepths[m]; depth--)
+            gl.PopMatrix();
+        gl.LoadMatrixd(birth.matrices[m]);
+    }
+    // Light positions and directions are kept as the modelview matrix of
+    // their call placed them: given again under the identity, they stay.
+    gl.MatrixMode(GL_MODELVIEW);
+    gl.LoadIdentity();
+    for (int light = 0; light < 8; light++) {
+        const GLfloat *v = birth.lights[light];
+        for (const Value &part : LightParts) {
+            gl.Lightfv(GL_LIGHT0 + light, part.name, v);
+            v += part.count;
+        }
+    }
+    gl.LoadMatrixd(birth.matrices[0]);
+    gl.MatrixMode(GLenum(birth.matrixMode));
+}
+
+// The current vertex attributes, how shapes are rasterised, and the
+// framebuffer as a new target has it (GlDevice::MakeTarget).
+void RestoreRaster(const RealGl &gl, const ContextState &birth)
+{
+    gl.Color4fv(birth.colour);
+    gl.Normal3fv(birth.normal);
+    gl.TexCoord4fv(birth.texCoord);
+    gl.ShadeModel(GLenum(birth.shadeModel));
+    gl.PolygonMode(GL_FRONT, GLenum(birth.polygonMode[0]));
+    gl.PolygonMode(GL_BACK, GLenum(birth.polygonMode[1]));
+    gl.PointSize(birth.pointSize);
+    gl.LineWidth(birth.lineWidth);
+    gl.DepthFunc(GLenum(birth.depthFunc));
+    gl.DepthMask(GLboolean(birth.depthMask));
+    gl.CullFace(GLenum(birth.cullFace));
+    gl.FrontFace(GLenum(birth.frontFace));
+    gl.BlendFunc(GLenum(birth.blendSource), GLenum(birth.blendDestination));
+    gl.Viewport(birth.viewport[0], birth.viewport[1], birth.viewport[2], birth.viewport[3]);
+    gl.ClearColor(1, 1, 1, 1);
+    gl.ClearDepth(1);
+    gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    gl.ClearColor(birth.clearColour[0], birth.clearColour[1], birth.clearColour[2], birth.clearColour[3]);
+    gl.ClearDepth(birth.clearDepth);
+}
+
 } // namespace
 
 bool ResettableCapability(GLenum cap)
@@ -155,64 +226,9 @@ bool ResetContext(const RealGl &gl, const ContextState &birth)
     gl.End();
     for (int i = 0; i < 64 && gl.GetError() != GL_NO_ERROR; i++) {
     }
-    // Capabilities first: with colour material off again, setting the
-    // current colour below leaves the materials alone.
-    for (std::size_t i = 0; i < CapabilityCount; i++)
-        Set(gl, ResettableCapabilities[i], birth.capabilities[i]);
-    gl.ColorMaterial(GLenum(birth.colourMaterialFace), GLenum(birth.colourMaterialParameter));
-    for (int face = 0; face < 2; face++) {
-        const GLfloat *v = birth.materials[face];
-        for (const Value &part : MaterialParts) {
-            gl.Materialfv(Faces[face], part.name, v);
-            v += part.count;
-        }
-    }
-    gl.LightModelfv(GL_LIGHT_MODEL_AMBIENT, birth.lightModelAmbient);
-    gl.LightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, birth.localViewer);
-    gl.LightModeli(GL_LIGHT_MODEL_TWO_SIDE, birth.twoSide);
-    gl.LightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, birth.colourControl);
-    // Each matrix stack down to one matrix, the one it was born with.
-    for (int m = 0; m < 3; m++) {
-        gl.MatrixMode(MatrixModes[m]);
-        GLint depth = 1;
-        gl.GetIntegerv(StackDepthReads[m], &depth);
-        for (; depth > birth.stackDepths[m]; depth--)
-            gl.PopMatrix();
-        gl.LoadMatrixd(birth.matrices[m]);
-    }
-    // Light positions and directions are kept as the modelview matrix of
-    // their call placed them: given again under the identity, they stay.
-    gl.MatrixMode(GL_MODELVIEW);
-    gl.LoadIdentity();
-    for (int light = 0; light < 8; light++) {
-        const GLfloat *v = birth.lights[light];
-        for (const Value &part : LightParts) {
-            gl.Lightfv(GL_LIGHT0 + light, part.name, v);
-            v += part.count;
-        }
-    }
-    gl.LoadMatrixd(birth.matrices[0]);
-    gl.MatrixMode(GLenum(birth.matrixMode));
-    gl.Color4fv(birth.colour);
-    gl.Normal3fv(birth.normal);
-    gl.TexCoord4fv(birth.texCoord);
-    gl.ShadeModel(GLenum(birth.shadeModel));
-    gl.PolygonMode(GL_FRONT, GLenum(birth.polygonMode[0]));
-    gl.PolygonMode(GL_BACK, GLenum(birth.polygonMode[1]));
-    gl.PointSize(birth.pointSize);
-    gl.LineWidth(birth.lineWidth);
-    gl.DepthFunc(GLenum(birth.depthFunc));
-    gl.DepthMask(GLboolean(birth.depthMask));
-    gl.CullFace(GLenum(birth.cullFace));
-    gl.FrontFace(GLenum(birth.frontFace));
-    gl.BlendFunc(GLenum(birth.blendSource), GLenum(birth.blendDestination));
-    gl.Viewport(birth.viewport[0], birth.viewport[1], birth.viewport[2], birth.viewport[3]);
-    // The framebuffer as a new target has it (GlDevice::MakeTarget).
-    gl.ClearColor(1, 1, 1, 1);
-    gl.ClearDepth(1);
-    gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    gl.ClearColor(birth.clearColour[0], birth.clearColour[1], birth.clearColour[2], birth.clearColour[3]);
-    gl.ClearDepth(birth.clearDepth);
+    RestoreMaterials(gl, birth);
+    RestoreStacksAndLights(gl, birth);
+    RestoreRaster(gl, birth);
     if (gl.GetError() != GL_NO_ERROR)
         return false;
     return CaptureState(gl) == birth;
