@@ -1,6 +1,7 @@
 // Redrawing the last finished frame from its record with another camera,
 // without running the script again: the same pixels as running it with that
 // camera from the start.
+#include "app/gl/boundary.h"
 #include "tests/render/render_harness.h"
 
 #include <GL/gl.h>
@@ -182,6 +183,34 @@ TEST(Redraw, LaterRedrawsInTheContextsThatDrewTheFrameEqualARunAndCarryOn)
         EXPECT_EQ(carried.right.pixels, carriedOn.right.pixels);
         auto run = session.Finish();
         EXPECT_EQ(run.status, 0) << run.AllMessages();
+    }
+}
+
+TEST(Redraw, AContextTheResetCannotPutBackIsReplacedByANewOne)
+{
+    // The eye's context is left compiling a display list, behind the
+    // boundary's back: the calls of a reset would go into the list, and the
+    // state read back shows it. The redraw takes a new context instead, and
+    // the one after that resets the new context.
+    const std::string &script = Scripts[0].text;
+    const tesselin::Camera cameras[] = {Orbit(40, 10), Orbit(-60, 25), Orbit(150, -20)};
+    std::vector<Shown> expected;
+    for (const tesselin::Camera &camera : cameras)
+        expected.push_back(RunWithCamera(script, camera));
+    RenderSession session;
+    RunLines(session, script);
+    const tesselin::HostTimes &times = session.Session().Host().Times();
+    const std::size_t inPlace[] = {0, 0, 1};
+    for (std::size_t i = 0; i < std::size(cameras); i++) {
+        SCOPED_TRACE(testing::Message() << "redraw " << i + 1);
+        if (i == 1) {
+            auto newList = reinterpret_cast<decltype(&::glNewList)>(tesselin::gl::RealEntry(tesselin::gl::Fn::glNewList));
+            newList(1, GL_COMPILE);
+        }
+        session.Session().SetCamera(cameras[i]);
+        ASSERT_TRUE(session.Session().RedrawLastFrame());
+        EXPECT_EQ(Show(session).window.pixels, expected[i].window.pixels);
+        EXPECT_EQ(times.redrawsInPlace, inPlace[i]);
     }
 }
 
