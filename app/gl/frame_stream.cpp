@@ -233,22 +233,28 @@ void FrameStream::FinishFrame()
         finished_ = stream_.Words();
 }
 
+void FrameStream::PlayRedraw(GlTarget &left, GlTarget *right, const ReadFrame &read, std::size_t end)
+{
+    PlayFrame(left, -1);
+    if (right)
+        PlayFrame(*right, 1);
+    read(left, right);
+    // The calls after the frame too, so the eyes carry on where they were.
+    Play(left, -1, finished_, end);
+    if (right)
+        Play(*right, 1, finished_, end);
+}
+
 bool FrameStream::RedrawInPlace(const ReadFrame &read, std::size_t end)
 {
-    bool twoEyes = Right() != nullptr;
+    GlTarget *right = Right();
     {
         Stopwatch watch(times_.contexts);
-        if (!left_->Reset() || (twoEyes && !right_->Reset()))
+        if (!left_->Reset() || (right && !right->Reset()))
             return false;
     }
     try {
-        PlayFrame(*left_, -1);
-        if (twoEyes)
-            PlayFrame(*right_, 1);
-        read(*left_, right_.get());
-        Play(*left_, -1, finished_, end);
-        if (twoEyes)
-            Play(*right_, 1, finished_, end);
+        PlayRedraw(*left_, right, read, end);
     } catch (...) {
         return false;
     }
@@ -278,15 +284,7 @@ bool FrameStream::Redraw(const Camera &camera, const MakeTarget &make, const Rea
         if (left && twoEyes)
             right = make();
         if (left && (!twoEyes || right)) {
-            PlayFrame(*left, -1);
-            if (twoEyes)
-                PlayFrame(*right, 1);
-            read(*left, right.get());
-            // The calls after the frame too, so the new contexts carry on
-            // where the old ones were.
-            Play(*left, -1, finished_, end);
-            if (twoEyes)
-                Play(*right, 1, finished_, end);
+            PlayRedraw(*left, right.get(), read, end);
             drawn = true;
         }
     } catch (...) {

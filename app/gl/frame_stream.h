@@ -135,6 +135,9 @@ private:
     bool MarkView(std::size_t index);
     // Plays the record from word from to word to into target as eye.
     void Play(GlTarget &target, int eye, std::size_t from, std::size_t to);
+    // Plays the last finished frame into left and right (none for one eye),
+    // has read take it, then plays the calls after it up to word end.
+    void PlayRedraw(GlTarget &left, GlTarget *right, const ReadFrame &read, std::size_t end);
     // Redraws into the eyes as they are, reset; false when it could not.
     bool RedrawInPlace(const ReadFrame &read, std::size_t end);
     // Plays the last finished frame, grouped into vertex arrays, into target as eye.
