@@ -9,8 +9,10 @@
 // Reported: median and mean frames per second over the turns (wall time),
 // the frames per second the process's processor time would allow (all its
 // threads, Mesa's included; steadier than wall time on a busy machine), and
-// how many were redrawn rather than run again. With --window (and a display) every
-// picture is also shown in a window, as dragging shows it.
+// how many were redrawn rather than run again, and how many of those into
+// the contexts that drew the frame, reset, rather than new ones. With
+// --window (and a display) every picture is also shown in a window, as
+// dragging shows it.
 //
 // Scenes: the demo (examples/demo.tsl, 800 x 600) and one torus of
 // 500 x 1000 bands = 500 000 facets at 800 x 600.

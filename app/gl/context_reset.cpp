@@ -38,6 +38,16 @@ constexpr int Sum(const auto &parts)
 static_assert(Sum(LightParts) == ContextState::LightValues);
 static_assert(Sum(MaterialParts) == ContextState::MaterialValues);
 
+// Calls each(name, numbers) for every part of one light's or face's values,
+// laid out one after the other from values.
+template <typename T, typename Each> void ForEachPart(const auto &parts, T *values, Each each)
+{
+    for (const Value &part : parts) {
+        each(part.name, values);
+        values += part.count;
+    }
+}
+
 // The functions whose effects the reset undoes: the state they set is in
 // ContextState, or they only draw (into a framebuffer the reset clears).
 bool Undone(std::string_view name)
@@ -78,13 +88,9 @@ void RestoreMaterials(const RealGl &gl, const ContextState &birth)
     for (std::size_t i = 0; i < CapabilityCount; i++)
         Set(gl, ResettableCapabilities[i], birth.capabilities[i]);
     gl.ColorMaterial(GLenum(birth.colourMaterialFace), GLenum(birth.colourMaterialParameter));
-    for (int face = 0; face < 2; face++) {
-        const GLfloat *v = birth.materials[face];
-        for (const Value &part : MaterialParts) {
-            gl.Materialfv(Faces[face], part.name, v);
-            v += part.count;
-        }
-    }
+    for (int face = 0; face < 2; face++)
+        ForEachPart(MaterialParts, birth.materials[face],
+                    [&](GLenum name, const GLfloat *v) { gl.Materialfv(Faces[face], name, v); });
     gl.LightModelfv(GL_LIGHT_MODEL_AMBIENT, birth.lightModelAmbient);
     gl.LightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, birth.localViewer);
     gl.LightModeli(GL_LIGHT_MODEL_TWO_SIDE, birth.twoSide);
@@ -106,13 +112,9 @@ void RestoreStacksAndLights(const RealGl &gl, const ContextState &birth)
     // their call placed them: given again under the identity, they stay.
     gl.MatrixMode(GL_MODELVIEW);
     gl.LoadIdentity();
-    for (int light = 0; light < 8; light++) {
-        const GLfloat *v = birth.lights[light];
-        for (const Value &part : LightParts) {
-            gl.Lightfv(GL_LIGHT0 + light, part.name, v);
-            v += part.count;
-        }
-    }
+    for (int light = 0; light < 8; light++)
+        ForEachPart(LightParts, birth.lights[light],
+                    [&](GLenum name, const GLfloat *v) { gl.Lightfv(GL_LIGHT0 + light, name, v); });
     gl.LoadMatrixd(birth.matrices[0]);
     gl.MatrixMode(GLenum(birth.matrixMode));
 }
@@ -173,20 +175,12 @@ ContextState CaptureState(const RealGl &gl)
         gl.GetDoublev(MatrixReads[m], s.matrices[m]);
         gl.GetIntegerv(StackDepthReads[m], &s.stackDepths[m]);
     }
-    for (int light = 0; light < 8; light++) {
-        GLfloat *v = s.lights[light];
-        for (const Value &part : LightParts) {
-            gl.GetLightfv(GL_LIGHT0 + light, part.name, v);
-            v += part.count;
-        }
-    }
-    for (int face = 0; face < 2; face++) {
-        GLfloat *v = s.materials[face];
-        for (const Value &part : MaterialParts) {
-            gl.GetMaterialfv(Faces[face], part.name, v);
-            v += part.count;
-        }
-    }
+    for (int light = 0; light < 8; light++)
+        ForEachPart(LightParts, s.lights[light],
+                    [&](GLenum name, GLfloat *v) { gl.GetLightfv(GL_LIGHT0 + light, name, v); });
+    for (int face = 0; face < 2; face++)
+        ForEachPart(MaterialParts, s.materials[face],
+                    [&](GLenum name, GLfloat *v) { gl.GetMaterialfv(Faces[face], name, v); });
     gl.GetFloatv(GL_LIGHT_MODEL_AMBIENT, s.lightModelAmbient);
     gl.GetFloatv(GL_CURRENT_COLOR, s.colour);
     gl.GetFloatv(GL_CURRENT_NORMAL, s.normal);
